@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Set-up, build, then every test through ctest. Non-zero exit on any failure.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$ROOT/scripts/setup.sh"
+
+quill_build "$ROOT/build"
+ctest --test-dir "$ROOT/build" --output-on-failure --parallel "$(nproc)"
+
+# The sanitizer runs build only the test programs that exercise untrusted input
+# (the PNG corpus) and cross-thread access (render vs. parameter changes).
+sanitized() {
+  local kind="$1" dir="$2"; shift 2
+  local targets=()
+  local known
+  known="$(ninja -C "$ROOT/build" -t targets all 2>/dev/null || true)"
+  for t in "$@"; do
+    grep -q "^${t}:" <<<"$known" && targets+=("$t")
+  done
+  [ ${#targets[@]} -eq 0 ] && return 0
+  echo "== ${kind} sanitizer: ${targets[*]}"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DQUILL_SANITIZE="$kind" -DQUILL_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)" --target "${targets[@]}"
+  local regex
+  regex="^($(IFS='|'; echo "${targets[*]}"))\$"
+  ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" -L "$regex" --no-tests=error
+}
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+sanitized address "$ROOT/build-asan" test_raster_png
+sanitized thread "$ROOT/build-tsan" test_tremolo_concurrency
