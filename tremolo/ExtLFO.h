@@ -1,0 +1,97 @@
+// ExtLFO: the tremolo's low-frequency oscillator.
+//
+// One waveform that morphs with `form` from a skewed cosine (0) through a
+// triangle (1) to a square with soft edges (2). `symmetry` moves the trough
+// inside the cycle, `phase` (in half cycles) and `syncPhase` (in cycles) shift
+// the wave. Values are written as 0..1 into a caller-sized vector, either as a
+// continuous audio-rate stream (running mode, phase carried from block to
+// block) or as one whole cycle over a fixed number of points (plot mode).
+//
+// All phase arithmetic is in radians; one cycle is 2*pi. The shape
+// coefficients depend only on frequency, symmetry and form and are recomputed
+// when those change, so `generate` costs one cosine and a few multiply-adds
+// per value and never allocates.
+//
+// Not thread-safe: the owner serialises every call.
+#pragma once
+
+#include <vector>
+
+class ExtLFO {
+ public:
+  // Starts at 8 Hz, 44100 Hz sample rate, symmetry 0.5, form 0, all phases 0,
+  // edge time 8 ms, with every shape coefficient computed.
+  ExtLFO();
+
+  // Sets the rate in Hz (> 0) and recomputes the increment, the effective
+  // symmetry and the square coefficients.
+  void setFrequency(double hz);
+  // Recomputes `increment` from the stored rate and sample rate; returns it
+  // (radians per sample).
+  double updateIncrement();
+  // Sets the sample rate in Hz (> 0); only the increment changes.
+  void setSampleRate(double sr);
+  // Sets the raw symmetry, 0..1 (0 fast fall, 0.5 symmetric, 1 fast rise).
+  void setSymmetry(double s);
+  // Sets the waveform morph, 0..2 (0 cosine, 1 triangle, 2 square).
+  void setForm(double f);
+  // Phase offset in half cycles (units of pi).
+  void setPhase(double p) { phase = p; }
+  // Running position in radians, net of the offsets; 0..2*pi.
+  void setInternalPhase(double p) { internalPhase = p; }
+  // Tempo-sync phase offset in cycles, -1..1.
+  void setSyncPhase(double p) { syncPhase = p; }
+
+  double getform() const { return form; }
+  double InternalPhase() const { return internalPhase; }
+  double getFrequency() const { return frequency; }
+  double getSampleRate() const { return sampleRate; }
+  double getSyncPhase() const { return syncPhase; }
+  // Symmetry after the edge-time correction (d), strictly inside 0..1.
+  double getEffSymmetry() const { return effSymmetry; }
+
+  // Recompute the triangle coefficients and d (and the square ones if
+  // form > 1). Called by the setters; public for owners that change fields
+  // in bulk.
+  void correctSymmetry();
+  void correctSqrAmp();
+
+  // Writes `count` values in 0..1 into out[0..count-1]. running = true is the
+  // audio stream (advances the internal phase); false writes one full cycle
+  // from the current offset (first and last point one cycle apart) and leaves
+  // the running state alone. Does nothing when count <= 0, when `out` holds
+  // fewer than `count` values, or (plot mode) when count < 2.
+  void generate(std::vector<double>& out, int count, bool running);
+
+ private:
+  // Edge time as a fraction of one cycle. Tempo-synced rates reach a few
+  // hundred hertz, where 8 ms edges would not fit twice into a cycle; capped
+  // at half a cycle, the square degrades into a triangle and d stays 0.5,
+  // instead of plateaus of negative width and a symmetry outside 0..1.
+  double edgeFraction() const;
+  // Sum of the offsets (symmetry, phase, and syncPhase when running) in
+  // radians.
+  double offset(bool running) const;
+
+  double pi;
+  double frequency;
+  double sampleRate;
+  double symmetry;
+  double form;
+  double internalPhase;
+  double phase;
+  double syncPhase;
+  double increment;
+  double edgeTime;
+  double triFallSlope;
+  double triRiseSlope;
+  double triFallOffset;
+  double triRiseOffset;
+  double sqrFallSlope;
+  double sqrRiseSlope;
+  double sqrFallOffset;
+  double sqrRiseOffset;
+  double sqrFallStart;
+  double sqrRiseEnd;
+  double effSymmetry;
+};

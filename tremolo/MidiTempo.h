@@ -1,0 +1,51 @@
+// MidiTempo: turns a note length and a host tempo into LFO rate, cycle time
+// and the LFO phase that belongs to a musical position.
+//
+// A cycle lasts `prefix` / `note` whole notes; `noteRate` = `note` / `prefix`
+// is the number of LFO cycles per whole note, kept up to date by every setter.
+// Tempo is in quarter notes per minute. Not thread-safe: the owner serialises
+// every call.
+#pragma once
+
+class MidiTempo {
+ public:
+  // Quarter notes (note 4, prefix 1) at 120 BPM.
+  MidiTempo() = default;
+
+  // Stores the tempo in BPM. Non-positive or non-finite values are ignored
+  // (the rate would be 0 and the cycle time infinite); returns whether it was
+  // taken.
+  bool setTempo(double bpm);
+  // 0..6 selects whole, half, quarter, ..., sixty-fourth notes. Any other
+  // index keeps the note; noteRate is recomputed either way.
+  void setNote(int index);
+  // 0 plain (1), 1 a third longer (4/3), 2 triplet (2/3). Any other index
+  // keeps the prefix; noteRate is recomputed either way.
+  void setPrefix(int index);
+  // Note and prefix from one combined index 0..13 (whole note to dotted
+  // sixteenth, see kNoteAndPrefix in the source). Any other index keeps both;
+  // noteRate is recomputed either way.
+  void setNoteAndPrefix(int index);
+
+  // LFO rate in Hz: tempo / 240 * noteRate.
+  double generateFrequency() const;
+  // Seconds per LFO cycle: 240 / noteRate / tempo.
+  double generateTime() const;
+  // The fraction of an LFO cycle reached `quarterNotes` after the reference
+  // point, with the sign of the position (-1 < result < 1). Non-finite
+  // positions give 0.
+  double generateSyncPhase(double quarterNotes) const;
+
+  int getNote() const { return note; }
+  double getPrefix() const { return prefix; }
+  double getNoteRate() const { return noteRate; }
+  double getTempo() const { return tempo; }
+
+ private:
+  void updateNoteRate() { noteRate = note / prefix; }
+
+  int note = 4;
+  double prefix = 1.0;
+  double noteRate = 4.0;
+  double tempo = 120.0;
+};
