@@ -47,6 +47,8 @@ class ExtLFO {
   double getFrequency() const { return frequency; }
   double getSampleRate() const { return sampleRate; }
   double getSyncPhase() const { return syncPhase; }
+  double getSymmetry() const { return symmetry; }
+  double getPhase() const { return phase; }
   // Symmetry after the edge-time correction (d), strictly inside 0..1.
   double getEffSymmetry() const { return effSymmetry; }
 

@@ -1,0 +1,383 @@
+#include "tremolo/QuillbarTremolo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "editor/IGraphics.h"
+
+using namespace tremolo_config;
+
+namespace
+{
+
+IPlugInstanceInfo MakeInstanceInfo()
+{
+  IPlugInstanceInfo info;
+  info.mBundleID.Set(kBundleID);
+  info.mCocoaViewFactoryClassName.Set(kViewFactoryClassName);
+  return info;
+}
+
+} // namespace
+
+QuillbarTremolo::QuillbarTremolo(IPlugInstanceInfo instanceInfo)
+  : IPlugAU(instanceInfo, kNumParams, kChannelIO, kNumPresets, kEffectName, kProductName, kMfrName,
+            kVendorVersion, kUniqueID, kMfrID, kLatency, kDoesMidi, kDoesChunks, kIsInstrument,
+            kSideChainChannels)
+{
+  CreateParams();
+  // The editor assembly hooks in here once it exists; until then there is no
+  // editor and every editor call below is skipped.
+  CreatePresets();
+
+  plotPoints = 200;
+  plotBuffer.resize(plotPoints);
+  smoothWindow = 0.04 * GetSampleRate();
+  lastAmp = 0.0;
+  // Room for the usual block lengths, so the render thread only allocates
+  // when a host sends a longer block than ever before.
+  ampBuffer.reserve(std::max(GetBlockSize(), 4096));
+  PublishSettings();
+}
+
+QuillbarTremolo::~QuillbarTremolo() = default;
+
+void QuillbarTremolo::CreateParams()
+{
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    const TremoloParamRow& row = kTremoloParams[i];
+    IParam* param = GetParam(i);
+    if (!param) continue;
+    if (TremoloParamIsInt(i))
+      param->InitInt(row.name, static_cast<int>(row.defaultVal), static_cast<int>(row.minVal),
+                     static_cast<int>(row.maxVal), "", "");
+    else
+      param->InitDouble(row.name, row.defaultVal, row.minVal, row.maxVal, row.step, "", "", row.shape);
+  }
+}
+
+void QuillbarTremolo::CreatePresets()
+{
+  for (const TremoloPreset& p : kTremoloPresets)
+    MakePreset(p.name, p.volume, p.depth, p.frequency, p.note, p.phase, p.symmetry, p.shape, p.prefix,
+               p.tempoSync, p.onOff, p.mode);
+}
+
+// ---------------------------------------------------------------------------
+// Control side
+
+void QuillbarTremolo::Reset()
+{
+  IMutexLock lock(this);
+  lfo.setSampleRate(GetSampleRate());
+  PublishSettings();
+}
+
+void QuillbarTremolo::CustomInit()
+{
+  IMutexLock lock(this);
+  plotPoints = 200;
+  plotBuffer.resize(plotPoints);
+  smoothWindow = 0.04 * GetSampleRate();
+  ++initCount;
+  PublishSettings();
+}
+
+void QuillbarTremolo::OnParamChange(int paramIdx)
+{
+  IMutexLock lock(this);
+  IParam* param = paramIdx < kNumParams ? GetParam(paramIdx) : nullptr;
+  if (!param) return;
+  const double value = param->Value();
+
+  switch (paramIdx)
+  {
+    case kVolume:
+      volume = value;
+      break;
+    case kDepth:
+      depth = value;
+      break;
+    case kFrequency:
+      // While synced the knob is hidden and the rate is the tempo's; the
+      // value is taken over when sync is switched off.
+      if (tempoSync) return;
+      freeRateHz = value;
+      lfo.setFrequency(value);
+      ReDrawLFO();
+      ++smoothCount;
+      break;
+    case kNote:
+    case kPrefix:
+      if (paramIdx == kNote)
+        midiTempo.setNote(static_cast<int>(value));
+      else
+        midiTempo.setPrefix(static_cast<int>(value));
+      // Only while synced does the note length set the rate: host automation
+      // of Note with sync off must not make the free LFO run at a rate that no
+      // visible control shows.
+      if (tempoSync) ResetLFOTempo();
+      ReDrawLFO();
+      ++smoothCount;
+      break;
+    case kPhase:
+      lfo.setPhase(value);
+      ReDrawLFO();
+      ++smoothCount;
+      break;
+    case kSymmetry:
+      lfo.setSymmetry(value);
+      ReDrawLFO();
+      ++smoothCount;
+      break;
+    case kShape:
+      lfo.setForm(value);
+      ReDrawLFO();
+      ++smoothCount;
+      break;
+    case kTempoSync:
+      tempoSync = value != 0.0;
+      if (tempoSync)
+      {
+        ResetLFOTempo();
+      }
+      else
+      {
+        freeRateHz = GetParam(kFrequency)->Value();
+        lfo.setFrequency(freeRateHz);
+        lfo.setSyncPhase(0.0);
+        ++unsyncCount;
+      }
+      ReDrawLFO();
+      resetGUI();
+      ++smoothCount;
+      break;
+    case kOnOff:
+      bypass = value != 0.0;
+      break;
+    case kMode:
+      panMode = value != 0.0;
+      break;
+    default:
+      return;
+  }
+  PublishSettings();
+}
+
+void QuillbarTremolo::ReDrawLFO()
+{
+  lfo.generate(plotBuffer, plotPoints, false);
+  // The plot control reads plotBuffer when it draws; marking it dirty is all
+  // it needs to pick up the new curve.
+  if (plot && GetEditor()) plot->SetDirty(false);
+}
+
+void QuillbarTremolo::ResetLFOTempo()
+{
+  // The tempo is the last one the render thread took from the host (120
+  // before the first synced block).
+  midiTempo.setTempo(hostTempoBpm.load(std::memory_order_relaxed));
+  lfo.setFrequency(midiTempo.generateFrequency());
+}
+
+void QuillbarTremolo::resetGUI()
+{
+  IGraphics* gui = GetGUI();
+  if (!gui) return;
+  gui->HideControl(kNote, !tempoSync);
+  gui->HideControl(kPrefix, !tempoSync);
+  gui->HideControl(kFrequency, tempoSync);
+  if (prefixCover) prefixCover->Hide(tempoSync);
+  gui->SetAllControlsDirty();
+}
+
+void QuillbarTremolo::PublishSettings()
+{
+  RenderSettings s;
+  s.volume = volume;
+  s.depth = depth;
+  s.panMode = panMode;
+  s.bypass = bypass;
+  s.tempoSync = tempoSync;
+  s.baseSampleRate = GetSampleRate();
+  s.smoothWindow = smoothWindow;
+  s.lfoSampleRate = lfo.getSampleRate();
+  s.freeRateHz = freeRateHz;
+  s.symmetry = lfo.getSymmetry();
+  s.form = lfo.getform();
+  s.phase = lfo.getPhase();
+  s.noteLength = midiTempo;
+  s.smoothCount = smoothCount;
+  s.unsyncCount = unsyncCount;
+  s.initCount = initCount;
+
+  std::lock_guard<std::mutex> guard(handoverMutex);
+  handover = s;
+  handoverSerial.fetch_add(1, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------
+// Render side
+
+void QuillbarTremolo::PickUpSettings()
+{
+  if (handoverSerial.load(std::memory_order_acquire) == activeSerial) return;
+  std::unique_lock<std::mutex> guard(handoverMutex, std::try_to_lock);
+  if (!guard.owns_lock()) return; // a publish is copying: next block
+  const RenderSettings s = handover;
+  activeSerial = handoverSerial.load(std::memory_order_relaxed);
+  guard.unlock();
+
+  if (s.smoothCount != active.smoothCount) smoothPending = true;
+  if (s.unsyncCount != active.unsyncCount) renderLfo.setSyncPhase(0.0);
+  if (s.initCount != active.initCount) lastAmp = 0.0;
+
+  const double hostTempo = renderTempo.getTempo();
+  renderTempo = s.noteLength;
+  renderTempo.setTempo(hostTempo);
+
+  renderLfo.setSampleRate(s.lfoSampleRate);
+  renderLfo.setSymmetry(s.symmetry);
+  renderLfo.setForm(s.form);
+  renderLfo.setPhase(s.phase);
+  renderLfo.setFrequency(s.tempoSync ? renderTempo.generateFrequency() : s.freeRateHz);
+  active = s;
+}
+
+void QuillbarTremolo::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
+{
+  if (nFrames <= 0) return;
+  PickUpSettings();
+
+  if (nFrames != blockSize)
+  {
+    blockSize = nFrames;
+    ampBuffer.resize(nFrames);
+  }
+  if (active.tempoSync) ReInitTimes();
+  renderLfo.generate(ampBuffer, nFrames, true);
+  if (smoothPending)
+  {
+    MergeTremAmp(ampBuffer);
+    smoothPending = false;
+  }
+  lastAmp = ampBuffer[nFrames - 1];
+
+  if (!inputs || !outputs) return;
+  const double* amp = ampBuffer.data();
+  const double volumeNow = active.volume;
+  const double depthNow = active.depth;
+  const int nChannels = std::min(NInChannels(), NOutChannels());
+  for (int c = 0; c < nChannels; ++c)
+  {
+    const double* in = inputs[c];
+    double* out = outputs[c];
+    if (!in || !out) continue;
+    if (active.bypass)
+    {
+      if (in != out) std::copy(in, in + nFrames, out);
+      continue;
+    }
+    // At the LFO's top (v = 1) the gain is the volume, at its trough
+    // volume * (1 - depth); the panned channel follows the mirror image.
+    if (active.panMode && c == 1)
+    {
+      for (int j = 0; j < nFrames; ++j) out[j] = in[j] * volumeNow * (1.0 - amp[j] * depthNow);
+    }
+    else
+    {
+      for (int j = 0; j < nFrames; ++j) out[j] = in[j] * volumeNow * (1.0 - (1.0 - amp[j]) * depthNow);
+    }
+  }
+}
+
+void QuillbarTremolo::ReInitTimes(int /*unused*/)
+{
+  ITimeInfo timeInfo; // tempo 120, positions -1, transport stopped
+  GetTime(&timeInfo);
+
+  // The rate follows every tempo change, or a song at 120.6 BPM would drift
+  // off the beat. Only a change of a whole BPM or more also re-aligns the
+  // phase, which costs a small step in the wave.
+  const double hostTempo = timeInfo.mTempo;
+  const double previousTempo = renderTempo.getTempo();
+  if (hostTempo != previousTempo && renderTempo.setTempo(hostTempo))
+  {
+    renderLfo.setFrequency(renderTempo.generateFrequency());
+    hostTempoBpm.store(hostTempo, std::memory_order_relaxed);
+    if (std::trunc(hostTempo - previousTempo) != 0.0) resyncPending = true;
+  }
+
+  const bool running = timeInfo.mTransportIsRunning;
+  if (running && !lastTransportRunning) resyncPending = true;
+
+  // A jump is a position other than where the previous block ended. Hosts
+  // change the block length at loop points and automation splits, so the
+  // expected position uses the previous block's length, not this one's. A
+  // host that reports no position (-1) is never taken to jump, or the LFO
+  // would restart on every block.
+  const double samplePos = timeInfo.mSamplePos;
+  if (running && samplePos >= 0.0 && lastSamplePos >= 0.0 &&
+      std::trunc(lastSamplePos + lastBlockFrames - samplePos) != 0.0)
+    resyncPending = true;
+
+  lastTransportRunning = running;
+  lastSamplePos = samplePos;
+  lastBlockFrames = blockSize;
+
+  if (resyncPending)
+  {
+    // Positions the host did not report stay at -1; counting them as 0 puts
+    // the first bar's start at 0 instead of a quarter note before it.
+    const double ppq = std::max(timeInfo.mPPQPos, 0.0);
+    const double barStart = std::max(timeInfo.mLastBar, 0.0);
+    SyncLFOPhase(ppq - barStart);
+  }
+}
+
+void QuillbarTremolo::SyncLFOPhase(double quarterNotes)
+{
+  renderLfo.setInternalPhase(0.0);
+  renderLfo.setSyncPhase(renderTempo.generateSyncPhase(quarterNotes));
+  resyncPending = false;
+}
+
+void QuillbarTremolo::MergeTremAmp(std::vector<double>& amp)
+{
+  const int n = std::min(blockSize, static_cast<int>(amp.size()));
+  if (n <= 0 || !(active.baseSampleRate > 0.0)) return;
+  const double step = active.smoothWindow / active.baseSampleRate;
+  if (!(step > 0.0)) return;
+
+  double cur = lastAmp;
+  double diff = amp[0] - cur;
+  // Walk from the last applied value toward the new wave, one step per
+  // sample, until the wave is within a step; the last sample of the block is
+  // never replaced.
+  for (int i = 0; i < n - 1 && std::fabs(diff) > step; ++i)
+  {
+    cur += std::signbit(diff) ? -step : step;
+    amp[i] = cur;
+    lastAmp = cur;
+    diff = amp[i + 1] - cur;
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+IPlugAU* MakePlug()
+{
+  // Hosts may open several instances from several threads at once.
+  static WDL_Mutex sMutex;
+  WDL_MutexLock lock(&sMutex);
+  try
+  {
+    return new QuillbarTremolo(MakeInstanceInfo());
+  }
+  catch (...)
+  {
+    return nullptr;
+  }
+}
