@@ -140,8 +140,8 @@ public:
   bool Set(const char* text, int maxLen = 0)
   {
     if (!text) text = "";
-    size_t n = strlen(text);
-    if (maxLen > 0 && n > (size_t)maxLen) n = (size_t)maxLen;
+    // with a limit, text need not be NUL-terminated within it
+    size_t n = maxLen > 0 ? strnlen(text, (size_t)maxLen) : strlen(text);
     return Assign(text, n, 0);
   }
 
@@ -150,8 +150,8 @@ public:
   bool Append(const char* text, int maxLen = 0)
   {
     if (!text) return true;
-    size_t n = strlen(text);
-    if (maxLen > 0 && n > (size_t)maxLen) n = (size_t)maxLen;
+    // with a limit, text need not be NUL-terminated within it
+    size_t n = maxLen > 0 ? strnlen(text, (size_t)maxLen) : strlen(text);
     return Assign(text, n, (size_t)GetLength());
   }
 
