@@ -118,6 +118,8 @@ void IGraphicsHeadless::CreateTextEntry(IControl* control, IText*, IRECT* area, 
   mEntry.param = param;
   mEntry.rect = area ? *area : IRECT();
   mEntry.initial = initial ? initial : "";
+  mLastEntryRECT = mEntry.rect;
+  mLastEntryInitial = mEntry.initial;
   if (!mTextAnswers.empty())
   {
     const std::string answer = mTextAnswers.front();

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "editor/IGraphics.h"
+#include "editor/IPopupMenu.h"
 
 class IGraphicsHeadless : public IGraphics
 {
@@ -60,6 +61,7 @@ public:
                const char* errorText = 0) override;
   // No window can be made: returns null.
   void* OpenWindow(void* parent) override;
+  using IGraphics::OpenWindow;
   void CloseWindow() override;
   void* GetWindow() override;
   bool GetTextFromClipboard(WDL_String* text) override;
@@ -86,8 +88,8 @@ public:
   int MenusShown() const { return mMenusShown; }
   bool TextEntryOpen() const { return mEntry.open; }
   // Initial text and area of the last text entry.
-  const char* LastTextEntryInitial() const { return mEntry.initial.c_str(); }
-  IRECT LastTextEntryRECT() const { return mEntry.rect; }
+  const char* LastTextEntryInitial() const { return mLastEntryInitial.c_str(); }
+  IRECT LastTextEntryRECT() const { return mLastEntryRECT; }
   int TextEntriesShown() const { return mEntriesShown; }
   int DrawScreenCalls() const { return mDrawScreenCalls; }
   IRECT LastDrawScreenRECT() const { return mLastScreenRECT; }
@@ -121,7 +123,8 @@ private:
   std::vector<ShownMenuItem> mLastMenu;
   TextEntry mEntry;
   int mMenusShown = 0, mEntriesShown = 0, mDrawScreenCalls = 0;
-  IRECT mLastScreenRECT;
+  IRECT mLastScreenRECT, mLastEntryRECT;
+  std::string mLastEntryInitial;
   std::string mLastMessage;
   std::string mResourceFolder;
 };
