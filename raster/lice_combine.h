@@ -40,22 +40,20 @@
 #include "raster/lice_bitmap.h"
 
 /// Operation values (mode & LICE_COMBINE_OP_MASK).
-enum {
-  LICE_COMBINE_COPY = 0,
-  LICE_COMBINE_ADD = 1,
-  LICE_COMBINE_DODGE = 2,
-  LICE_COMBINE_MULTIPLY = 3,
-  LICE_COMBINE_OVERLAY = 4,
-  LICE_COMBINE_HSV_ADJUST = 5,
-  LICE_COMBINE_OP_MASK = 0xFF,
-  /// Filter field value asking for bilinear sampling.
-  LICE_COMBINE_FILTER = 0x100,
-  LICE_COMBINE_FILTER_MASK = 0xFF00,
-  /// Weight each source pixel additionally by its own alpha.
-  LICE_COMBINE_SOURCE_ALPHA = 0x10000,
-  /// Bits that select a blit combiner: operation plus source-alpha flag.
-  LICE_COMBINE_SELECT_MASK = 0x100FF
-};
+constexpr int LICE_COMBINE_COPY = 0;
+constexpr int LICE_COMBINE_ADD = 1;
+constexpr int LICE_COMBINE_DODGE = 2;
+constexpr int LICE_COMBINE_MULTIPLY = 3;
+constexpr int LICE_COMBINE_OVERLAY = 4;
+constexpr int LICE_COMBINE_HSV_ADJUST = 5;
+constexpr int LICE_COMBINE_OP_MASK = 0xFF;
+/// Filter field value asking for bilinear sampling.
+constexpr int LICE_COMBINE_FILTER = 0x100;
+constexpr int LICE_COMBINE_FILTER_MASK = 0xFF00;
+/// Weight each source pixel additionally by its own alpha.
+constexpr int LICE_COMBINE_SOURCE_ALPHA = 0x10000;
+/// Bits that select a blit combiner: operation plus source-alpha flag.
+constexpr int LICE_COMBINE_SELECT_MASK = 0x100FF;
 
 /// Largest weight magnitude the combiners accept (alpha +-64).
 constexpr int LICE_WEIGHT_LIMIT = 1 << 14;
