@@ -23,17 +23,21 @@ class ExtLFO {
   // edge time 8 ms, with every shape coefficient computed.
   ExtLFO();
 
-  // Sets the rate in Hz (> 0) and recomputes the increment, the effective
-  // symmetry and the square coefficients.
+  // Sets the rate in Hz and recomputes the increment, the effective symmetry
+  // and the square coefficients. A rate that is not positive and finite is
+  // ignored (the last one stays).
   void setFrequency(double hz);
   // Recomputes `increment` from the stored rate and sample rate; returns it
   // (radians per sample).
   double updateIncrement();
-  // Sets the sample rate in Hz (> 0); only the increment changes.
+  // Sets the sample rate in Hz; only the increment changes. A rate that is
+  // not positive and finite is ignored.
   void setSampleRate(double sr);
-  // Sets the raw symmetry, 0..1 (0 fast fall, 0.5 symmetric, 1 fast rise).
+  // Sets the raw symmetry, 0..1 (0 fast fall, 0.5 symmetric, 1 fast rise);
+  // clamped into that range, non-finite values give 0.5.
   void setSymmetry(double s);
-  // Sets the waveform morph, 0..2 (0 cosine, 1 triangle, 2 square).
+  // Sets the waveform morph, 0..2 (0 cosine, 1 triangle, 2 square); clamped
+  // into that range, non-finite values give 0.
   void setForm(double f);
   // Phase offset in half cycles (units of pi).
   void setPhase(double p) { phase = p; }
