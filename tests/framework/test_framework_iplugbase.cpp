@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/IPlugBase.h"
@@ -907,4 +909,44 @@ TEST(Presets, SourceDumpWritesOneLinePerParameter)
   std::remove(path.c_str());
   EXPECT_FALSE(p.DumpPresetSrcCode("/nonexistent-dir/x.txt", ids));
   EXPECT_FALSE(p.DumpPresetSrcCode(path.c_str(), nullptr));
+}
+
+// ---------------------------------------------------------------------------
+// Mutex
+
+TEST(Mutex, SerializingNeverSeesAHalfAppliedGuiChange)
+{
+  // Parameter 1 mirrors parameter 0 from inside OnParamChange. A state taken
+  // between the two steps of a GUI change would hold different values; the
+  // plug-in mutex held by both paths must rule that out.
+  class Mirror : public TestPlug
+  {
+  public:
+    Mirror() : TestPlug(2, "1-1") {}
+    void OnParamChange(int idx) override
+    {
+      IMutexLock lock(this);
+      std::this_thread::yield(); // widen the window a missing lock would leave open
+      if (idx == 0) GetParam(1)->Set(GetParam(0)->Value());
+    }
+    void InformHostOfParamChange(int, double) override {}
+  } p;
+  p.GetParam(0)->InitDouble("a", 0, 0, 1, 0.001);
+  p.GetParam(1)->InitDouble("b", 0, 0, 1, 0.001);
+
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int i = 0; !stop; ++i) p.SetParameterFromGUI(0, (i % 1000) / 1000.0);
+  });
+  int torn = 0;
+  for (int i = 0; i < 20000; ++i)
+  {
+    ByteChunk c;
+    p.SerializeParams(&c);
+    std::vector<double> v = ChunkDoubles(c);
+    if (v[0] != v[1]) ++torn;
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(torn, 0) << "states captured in the middle of a parameter change";
 }
