@@ -28,10 +28,12 @@ public:
   void SetHostTime(const ITimeInfo& timeInfo) { mHostTime = timeInfo; }
   const ITimeInfo& GetHostTime() const { return mHostTime; }
 
+  // Plug-in bundle identifier from the instance info (never null).
   const char* GetBundleID() const { return mBundleID.Get(); }
+  // Editor view factory class name from the instance info (never null).
   const char* GetViewFactoryClassName() const { return mCocoaViewFactoryClassName.Get(); }
 
-  // Host notifications go nowhere headless.
+  // Host notifications go nowhere headless. Any thread.
   void BeginInformHostOfParamChange(int) override {}
   void InformHostOfParamChange(int, double) override {}
   void EndInformHostOfParamChange(int) override {}
@@ -47,6 +49,7 @@ public:
   // Copies the record into *pTimeInfo (null is ignored).
   void GetTime(ITimeInfo* pTimeInfo) override;
 
+  // No window to resize headless.
   void ResizeGraphics(int, int) override {}
   // No MIDI output headless: always false.
   bool SendMidiMsg(IMidiMsg*) override { return false; }

@@ -46,12 +46,19 @@ class ExtLFO {
   // Tempo-sync phase offset in cycles, -1..1.
   void setSyncPhase(double p) { syncPhase = p; }
 
+  // Waveform morph, 0..2.
   double getform() const { return form; }
+  // Running position in radians, 0..2*pi, net of the offsets.
   double InternalPhase() const { return internalPhase; }
+  // Rate in Hz.
   double getFrequency() const { return frequency; }
+  // Sample rate in Hz.
   double getSampleRate() const { return sampleRate; }
+  // Tempo-sync offset in cycles.
   double getSyncPhase() const { return syncPhase; }
+  // Raw symmetry, 0..1.
   double getSymmetry() const { return symmetry; }
+  // Phase offset in half cycles.
   double getPhase() const { return phase; }
   // Symmetry after the edge-time correction (d), strictly inside 0..1.
   double getEffSymmetry() const { return effSymmetry; }

@@ -36,9 +36,13 @@ class MidiTempo {
   // positions give 0.
   double generateSyncPhase(double quarterNotes) const;
 
+  // Note divisor: 1 whole, 2 half, ... 64 sixty-fourth.
   int getNote() const { return note; }
+  // Length factor of the note (1, 4/3, 2/3, or 1.5 from the combined index).
   double getPrefix() const { return prefix; }
+  // LFO cycles per whole note.
   double getNoteRate() const { return noteRate; }
+  // Tempo in BPM.
   double getTempo() const { return tempo; }
 
  private:

@@ -439,6 +439,27 @@ TEST(TremoloGain, EmptyBlocksAndMissingBuffersAreHarmless) {
   EXPECT_NE(outL[0], 3.0);
 }
 
+TEST(TremoloGain, AMonoHostThroughTheBaseRoutingGetsItsChannelProcessed) {
+  // Only channel 0 connected, as a host with the "1-1" layout leaves it: the
+  // second channel reads and writes the base's scratch buffers.
+  auto plug = makeTremolo();
+  setParam(*plug, kDepth, 0.0);
+  setParam(*plug, kVolume, 0.5);
+  plug->SetInputChannelConnections(0, 1, true);
+  plug->SetInputChannelConnections(1, 1, false);
+  plug->SetOutputChannelConnections(0, 1, true);
+  plug->SetOutputChannelConnections(1, 1, false);
+  std::vector<float> in(300, 0.5f), out(300, 7.0f);
+  float* inp[1] = {in.data()};
+  float* outp[1] = {out.data()};
+  plug->AttachInputBuffers(0, 2, inp, 300);
+  plug->AttachOutputBuffers(0, 2, outp);
+  plug->ProcessBuffers(0.0f, 300);
+  for (float x : out) ASSERT_FLOAT_EQ(x, 0.25f);
+  plug->ProcessBuffers(0.0f, 0);  // an empty render
+  for (float x : out) ASSERT_FLOAT_EQ(x, 0.25f);
+}
+
 // --- smoothing ------------------------------------------------------------------
 
 TEST(TremoloSmoothing, AHalfStepJumpBecomesTwelveStepsOfFourHundredths) {
