@@ -18,6 +18,13 @@ IPlugInstanceInfo MakeInstanceInfo()
   return info;
 }
 
+// A parameter value truncated toward zero to a table index; values no int
+// can hold (or NaN) give -1, which no table accepts.
+int TruncToIndex(double value)
+{
+  return value > -1.0 && value < 1e9 ? static_cast<int>(value) : -1;
+}
+
 } // namespace
 
 QuillbarTremolo::QuillbarTremolo(IPlugInstanceInfo instanceInfo)
@@ -111,9 +118,9 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
     case kNote:
     case kPrefix:
       if (paramIdx == kNote)
-        midiTempo.setNote(static_cast<int>(value));
+        midiTempo.setNote(TruncToIndex(value));
       else
-        midiTempo.setPrefix(static_cast<int>(value));
+        midiTempo.setPrefix(TruncToIndex(value));
       // Only while synced does the note length set the rate: host automation
       // of Note with sync off must not make the free LFO run at a rate that no
       // visible control shows.
