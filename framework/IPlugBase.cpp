@@ -415,8 +415,7 @@ void IPlugBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames)
     if (src)
       for (int s = 0; s < frames; ++s) dst[s] = (double)src[s];
     else
-      frames = 0;
-    for (int s = frames; s < size; ++s) dst[s] = 0.0;
+      for (int s = 0; s < frames; ++s) dst[s] = 0.0;
     *ch->mSrc = dst;
   }
 }

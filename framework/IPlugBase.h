@@ -233,9 +233,9 @@ public:
   // Connected inputs idx..idx+n-1 take their data pointers from ppData in
   // turn (unconnected ones take none). Null ppData is ignored.
   void AttachInputBuffers(int idx, int n, double** ppData, int nFrames);
-  // Connected inputs copy nFrames floats from ppData in turn into their
-  // scratch buffers (at most the block size; the rest is zeroed) and read
-  // from there. A null channel pointer gives silence.
+  // Connected inputs convert nFrames floats (at most the block size) from
+  // ppData in turn into their scratch buffers and read from there. A null
+  // channel pointer gives silence.
   void AttachInputBuffers(int idx, int n, float** ppData, int nFrames);
   // Connected outputs take their data pointers from ppData in turn.
   void AttachOutputBuffers(int idx, int n, double** ppData);

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "framework/Hosts.h"
-#include "framework/Log.h"
 
 namespace
 {
@@ -100,13 +99,4 @@ TEST(ToLower, CopiesLowerCasedAndBounded)
   EXPECT_STREQ(buf, "mixed c");
   ToLower(buf, nullptr, (int)sizeof(buf));
   EXPECT_STREQ(buf, "");
-}
-
-TEST(Trace, TracingIsOff)
-{
-  Trace("f", 1, "%d:%s", 3, "x"); // must not crash or print
-  EXPECT_STREQ(AUSelectStr(1), "");
-  EXPECT_STREQ(AUPropertyStr(8), "");
-  EXPECT_STREQ(AUScopeStr(0), "");
-  EXPECT_STREQ(VSTOpcodeStr(0), "");
 }
