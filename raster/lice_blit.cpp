@@ -363,7 +363,7 @@ void runDelta(LICE_IBitmap* dest, LICE_IBitmap* src, DeltaParams p, int w, LICE_
   if (p.dstw < 1 || p.dsth < 1 || p.dstx >= dw || p.dsty >= dh) return;
   const int cols = (int)(p.dstw < dw - p.dstx ? p.dstw : dw - p.dstx);
   const int rows = (int)(p.dsth < dh - p.dsty ? p.dsth : dh - p.dsty);
-  if (p.right - p.left < 1 || p.bottom - p.top < 1) return;
+  if ((i64)p.right - p.left < 1 || (i64)p.bottom - p.top < 1) return;
 
   Window win;
   win.step = rowStep(src);
