@@ -1,0 +1,60 @@
+// Host-side extensions of the platform stand-in. On a Mac the operating
+// system registers components and bundles and the Objective-C run-time knows
+// the view factory classes; here a test or a command-line host (and, for its
+// view factory class, the plug-in) does it through these calls. Nothing in
+// this header exists on the platform, so code meant for both guards its use
+// with QUILL_PLATFORM_STANDIN (QuillPlatform.h).
+#pragma once
+
+#include "AudioToolbox/AudioToolbox.h"
+#include "AudioUnit/AUCocoaUIView.h"
+#include "AudioUnit/AudioUnit.h"
+#include "CoreFoundation/CoreFoundation.h"
+#include "CoreServices/CoreServices.h"
+
+// ---- Components -------------------------------------------------------------
+
+// Registers a component: its description, entry and display name (copied;
+// NULL counts as ""). Returns the component, or NULL for a NULL description
+// or entry. Any thread.
+Component QuillRegisterComponent(const ComponentDescription* description, ComponentRoutineProcPtr entry,
+                                 const char* name);
+// Removes a registration. Refused (invalidComponentID) for an unknown
+// component or one that still has open instances.
+OSErr QuillUnregisterComponent(Component component);
+// New string with the registered name of a component or of an open
+// instance's component; NULL for an unknown handle.
+CFStringRef QuillCopyComponentName(Component component);
+
+// ---- Bundles ----------------------------------------------------------------
+
+// Registers (or updates) the bundle with that identifier: bundlePath is its
+// folder, resourcesPath where CFBundleCopyResourceURL looks (NULL: the
+// bundle folder). Returns the bundle, which lives until the process ends;
+// NULL for a NULL or empty identifier or bundle path.
+CFBundleRef QuillRegisterBundle(const char* identifier, const char* bundlePath, const char* resourcesPath);
+// Sets the identifier and folder of the main (host application) bundle;
+// NULL identifier: none. Returns the main bundle.
+CFBundleRef QuillSetMainBundle(const char* identifier, const char* bundlePath);
+
+// ---- Audio Unit events ------------------------------------------------------
+
+// What AUEventListenerNotify hands on: the event and the observer's refCon.
+typedef void (*QuillAUEventObserver)(void* refCon, const AudioUnitEvent* event);
+// Installs the one observer (NULL removes it). Once this returns, the old
+// observer is no longer called. The observer must not install another one
+// from inside the call. Any thread.
+void QuillSetAUEventObserver(QuillAUEventObserver observer, void* refCon);
+
+// ---- View factory classes ---------------------------------------------------
+
+// Creates a new, initialised factory object; the caller deletes it.
+typedef AUCocoaUIBase* (*QuillViewFactoryCreateProc)();
+// Registers (or replaces) the class with that name. False for a NULL or
+// empty name or a NULL procedure. Any thread.
+bool QuillRegisterViewFactoryClass(const char* className, QuillViewFactoryCreateProc create);
+// The procedure registered under the name, or NULL (NULL name included).
+QuillViewFactoryCreateProc QuillViewFactoryClassFromString(const char* className);
+// A new object of the named class (the caller deletes it), or NULL when the
+// class is unknown or its creation fails.
+AUCocoaUIBase* QuillCreateViewFactory(const char* className);
