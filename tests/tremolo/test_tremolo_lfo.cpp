@@ -321,3 +321,15 @@ TEST(ExtLFOInput, NonPositiveRatesAndSampleRatesAreIgnored) {
   b.setFrequency(std::nan(""));
   EXPECT_EQ(run(a, 300), run(b, 300));
 }
+
+TEST(ExtLFOInput, SymmetryAndFormOutsideTheirRangesAreClamped) {
+  // Unclamped, symmetry 1.5 would put d past 1 and divide by zero.
+  ExtLFO wild = makeLfo(5.0, 44100.0, 3.0, 1.5, 1.0);
+  ExtLFO edge = makeLfo(5.0, 44100.0, 2.0, 1.0, 1.0);
+  EXPECT_EQ(plot(wild, 200), plot(edge, 200));
+  wild.setSymmetry(-2.0);
+  wild.setForm(-1.0);
+  edge.setSymmetry(0.0);
+  edge.setForm(0.0);
+  EXPECT_EQ(run(wild, 300), run(edge, 300));
+}
