@@ -18,12 +18,12 @@ constexpr long long kMaxBitmapBytes = INT_MAX - 64;
 // ---------------------------------------------------------------------------
 // LICE_MemBitmap
 
-LICE_MemBitmap::LICE_MemBitmap(int w, int h, unsigned int lineAlignPixels) {
+LICE_MemBitmap::LICE_MemBitmap(int w, int h, int lineAlignPixels) {
   if (lineAlignPixels >= 2) {
     // Only the lowest set bit counts, so an alignment that is not a power of
     // two degrades to the power of two it is a multiple of. Alignment is
     // capped at 16 pixels (mask 15): beyond that rows gain nothing.
-    const unsigned int lowest = lineAlignPixels & (0u - lineAlignPixels);
+    const unsigned int lowest = (unsigned int)lineAlignPixels & (0u - (unsigned int)lineAlignPixels);
     m_linealign = lowest > 16 ? 15 : (int)lowest - 1;
   }
   if (w > 0 && h > 0) resize(w, h);

@@ -93,9 +93,9 @@ class LICE_IBitmap {
 class LICE_MemBitmap : public LICE_IBitmap {
  public:
   /// w, h in pixels (nothing is allocated unless both are above 0);
-  /// lineAlignPixels: row span granularity, 4 everywhere in this system,
-  /// values above 16 act as 16.
-  explicit LICE_MemBitmap(int w = 0, int h = 0, unsigned int lineAlignPixels = 4);
+  /// lineAlignPixels: row span granularity, 4 everywhere in this system;
+  /// below 2 means none, otherwise its lowest set bit counts, capped at 16.
+  explicit LICE_MemBitmap(int w = 0, int h = 0, int lineAlignPixels = 4);
   ~LICE_MemBitmap() override;
   LICE_MemBitmap(const LICE_MemBitmap&) = delete;
   LICE_MemBitmap& operator=(const LICE_MemBitmap&) = delete;

@@ -128,7 +128,11 @@ LICE_IBitmap* Decode(DecodeJob* job, FILE* fp, MemorySource* mem, LICE_IBitmap* 
     if (!target) png_longjmp(job->png, 1);
   }
   LICE_PackedPixel* bits = target->getBits();
-  if (!bits || target->getWidth() != (int)width || target->getHeight() != (int)height) png_longjmp(job->png, 1);
+  // A bitmap whose rows are narrower than its width (a foreign subclass)
+  // would have rows overlap or overrun; refuse it.
+  if (!bits || target->getWidth() != (int)width || target->getHeight() != (int)height ||
+      target->getRowSpan() < (int)width)
+    png_longjmp(job->png, 1);
 
   job->rows = (png_bytep*)malloc(sizeof(png_bytep) * height);
   if (!job->rows) png_longjmp(job->png, 1);

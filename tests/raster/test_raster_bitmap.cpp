@@ -81,9 +81,9 @@ TEST(MemBitmap, BitsAreAlwaysOn64ByteBoundaries) {
 
 TEST(MemBitmap, LineAlignmentUsesItsLowestBitAndCapsAtSixteenPixels) {
   struct Case {
-    unsigned align;
+    int align;
     int width, span;
-  } cases[] = {{0, 5, 5}, {1, 5, 5}, {2, 5, 6}, {4, 5, 8}, {6, 5, 6}, {8, 5, 8}, {16, 17, 32}, {64, 17, 32}, {64, 16, 16}};
+  } cases[] = {{-4, 5, 5}, {0, 5, 5}, {1, 5, 5}, {2, 5, 6}, {4, 5, 8}, {6, 5, 6}, {8, 5, 8}, {16, 17, 32}, {64, 17, 32}, {64, 16, 16}};
   for (const Case& c : cases) {
     LICE_MemBitmap b(c.width, 2, c.align);
     EXPECT_EQ(b.getRowSpan(), c.span) << "alignment " << c.align << " width " << c.width;

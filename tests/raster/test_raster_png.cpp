@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -192,6 +193,12 @@ std::vector<CorpusEntry> ReadCorpusTable() {
 class FlippedBitmap : public LICE_MemBitmap {
  public:
   bool isFlipped() const override { return true; }
+};
+
+// A foreign bitmap that reports rows narrower than its width.
+class NarrowRowsBitmap : public LICE_MemBitmap {
+ public:
+  int getRowSpan() const override { return 1; }
 };
 
 // ---------------------------------------------------------------------------
@@ -516,6 +523,12 @@ TEST(PngTargets, MemoryLoaderRefusesShortOrUnsignedDataWithoutTouchingTheBitmap)
   EXPECT_EQ(LICE_GetPixel(&bmp, 2, 2), 0x11223344u);
 }
 
+TEST(PngTargets, ABitmapWhoseRowsAreNarrowerThanItsWidthIsRefused) {
+  const Bytes png = ReadFile(CorpusDir() + "pngsuite/basn6a08.png");
+  NarrowRowsBitmap narrow;
+  EXPECT_EQ(LICE_LoadPNGFromMemory(png.data(), (int)png.size(), &narrow), nullptr);
+}
+
 TEST(PngTargets, MissingFilesAndNullPathsGiveNull) {
   EXPECT_EQ(LICE_LoadPNG(nullptr), nullptr);
   EXPECT_EQ(LICE_LoadPNG((CorpusDir() + "no-such-file.png").c_str()), nullptr);
@@ -526,7 +539,7 @@ TEST(PngTargets, MissingFilesAndNullPathsGiveNull) {
 TEST(PngTargets, NamedResourcesResolveUnderTheBundleResourceFolder) {
   const std::string bundle = testing::TempDir() + "QuillTest.bundle";
   const std::string folder = bundle + "/Contents/Resources/img";
-  ASSERT_EQ(system(("mkdir -p '" + folder + "'").c_str()), 0);
+  std::filesystem::create_directories(folder);
   const Bytes knob = ReadFile(CorpusDir() + "pngsuite/basn6a08.png");
   std::ofstream(folder + "/knob.png", std::ios::binary).write((const char*)knob.data(), (std::streamsize)knob.size());
 
