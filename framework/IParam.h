@@ -52,7 +52,9 @@ public:
   void SetShape(double shape);
   // Digits after the decimal point in the host display (clamped to 0..15).
   void SetDisplayPrecision(int precision);
+  // Display shows the negated value from now on.
   void NegateDisplay() { mNegateDisplay = true; }
+  // Host may write the parameter / changing it changes others.
   void SetCanAutomate(bool canAutomate) { mCanAutomate = canAutomate; }
   void SetIsMeta(bool meta) { mIsMeta = meta; }
 
@@ -61,12 +63,15 @@ public:
   // key; lookups find the first. Text cut to 31 characters, null counts as "".
   void SetDisplayText(int value, const char* text);
 
+  // Type decided by the first Init call (kTypeNone before).
   EParamType Type() const { return mType; }
+  // Current plain value.
   double Value() const { return mValue; }
   // The value truncated to an int (saturating at the int range).
   int Int() const;
   // True when the value is at least 0.5.
   bool Bool() const { return mValue >= 0.5; }
+  // Range, step, shape and display settings as initialised.
   double GetDefault() const { return mDefault; }
   double GetMin() const { return mMin; }
   double GetMax() const { return mMax; }
@@ -105,9 +110,11 @@ public:
   // Does nothing when out is null or outSize < 1.
   void GetDisplayForHost(double value, bool normalized, char* out, int outSize, bool withDisplayText = true) const;
 
+  // Name (at most 31 characters).
   const char* GetNameForHost() const { return mName; }
   // "" when the current value has a non-empty display text, else the label.
   const char* GetLabelForHost() const;
+  // Group name ("" when none).
   const char* GetParamGroupForHost() const { return mParamGroup; }
 
   // Text of the first record with key `value`, or "".

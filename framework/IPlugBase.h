@@ -88,6 +88,7 @@ public:
   // Same in single precision (the base copies / zeroes; null tables or
   // channel pointers are skipped).
   virtual void ProcessSingleReplacing(float** inputs, float** outputs, int nFrames);
+  // Editor opened / closed; idle tick from the host. Base: nothing.
   virtual void OnGUIOpen() {}
   virtual void OnGUIClose() {}
   virtual void OnIdle() {}
@@ -95,6 +96,7 @@ public:
   virtual void OnActivate(bool active);
   // Incoming MIDI. Base: passes the message to SendMidiMsg.
   virtual void ProcessMidiMsg(IMidiMsg* pMsg);
+  // Incoming system-exclusive block. Base: nothing.
   virtual void ProcessSysEx(ISysEx* /*pSysEx*/) {}
   // Writes "" into noteName (when not null) and returns false.
   virtual bool MidiNoteName(int noteNumber, char* noteName);
@@ -108,6 +110,7 @@ public:
   // 0.00001). incomingState must hold startPos + NParams() doubles; null or a
   // negative startPos gives false.
   virtual bool CompareState(const unsigned char* incomingState, int startPos);
+  // Hooks with no base behaviour (the about box answers false: not shown).
   virtual void OnWindowResize() {}
   virtual bool HostRequestingAboutBox() { return false; }
   virtual void OnHostIdentified() {}
@@ -120,6 +123,7 @@ public:
   virtual void InformHostOfParamChange(int idx, double normalizedValue) = 0;
   virtual void EndInformHostOfParamChange(int idx) = 0;
   virtual void InformHostOfProgramChange() = 0;
+  // True while the host renders faster than real time. Base: false.
   virtual bool IsRenderingOffline() { return false; }
   // Host time queries; the adapter supplies them. Render thread.
   virtual int GetSamplePos() = 0;
@@ -129,8 +133,11 @@ public:
   // The identified host (kHostUninit until identified); adapters override it
   // to identify the host on first use.
   virtual EHost GetHost() { return mHost; }
+  // Which adapter runs the plug-in.
   virtual EAPI GetAPI() { return mAPI; }
+  // Editor size changed to w x h pixels; the adapter supplies it.
   virtual void ResizeGraphics(int w, int h) = 0;
+  // Adapter set-up after construction. Base: nothing.
   virtual void HostSpecificInit() {}
   // Takes ownership of the editor (ignored when null): under the mutex hands
   // it every parameter's normalized value, calls PrepDraw, then stores it.
@@ -138,10 +145,13 @@ public:
   virtual void AttachGraphics(IPlugEditor* pGraphics);
   // Latency in samples.
   virtual void SetLatency(int samples);
+  // Outgoing MIDI; false when not sent. SysEx base: false.
   virtual bool SendMidiMsg(IMidiMsg* pMsg) = 0;
   virtual bool SendSysEx(ISysEx* /*pSysEx*/) { return false; }
   // Passes every parameter's plain value to the editor, when one is attached.
   virtual void RedrawParamControls();
+  // Notifications with no base behaviour; PresetsChangedByHost follows a
+  // successful RestorePreset.
   virtual void DirtyPTCompareState() {}
   virtual void PresetsChangedByHost() {}
   // Largest frames per processing call (negative counts as 0). A new size
@@ -153,6 +163,7 @@ public:
 
   // Parameter idx, or null for an index outside the table.
   IParam* GetParam(int idx) const { return mParams.Get(idx); }
+  // Number of parameters.
   int NParams() const { return mParams.GetSize(); }
   // Calls OnParamChange for every parameter in index order.
   void OnParamReset();
@@ -171,6 +182,7 @@ public:
 
   // --- identity ------------------------------------------------------------
 
+  // Identity as given to the constructor (names cut to 127 characters).
   const char* GetEffectName() const { return mEffectName; }
   const char* GetProductName() const { return mProductName; }
   const char* GetMfrName() const { return mMfrName; }
@@ -192,16 +204,19 @@ public:
   void SetHost(const char* host, int version);
   // "VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", or "".
   const char* GetAPIString();
+  // "x64".
   const char* GetArchString() const { return "x64"; }
 
   // --- channels --------------------------------------------------------------
 
   // True if a declared configuration matches; a negative count matches any.
   bool LegalIO(int nIn, int nOut) const;
+  // Number of declared configurations (duplicates included).
   int NChannelIO() const { return mChannelIO.GetSize(); }
   // Writes the counts of configuration idx; false (nothing written) for an
   // index outside the list.
   bool GetChannelIO(int idx, int* pNIn, int* pNOut) const;
+  // Channel counts: the largest input and output counts declared.
   int NInChannels() const { return mInChannels.GetSize(); }
   int NOutChannels() const { return mOutChannels.GetSize(); }
   // False for an index outside the channel list.
@@ -216,6 +231,7 @@ public:
   // Channel labels; ignored for an index outside the channel list.
   void SetInputLabel(int idx, const char* label);
   void SetOutputLabel(int idx, const char* label);
+  // A channel's label; "" for an index outside the channel list.
   const char* GetInputLabel(int idx) const;
   const char* GetOutputLabel(int idx) const;
   // Bus labels. Input: only idx 0 or 1. Output: any idx >= 0. Replaces the
@@ -225,6 +241,7 @@ public:
   // The bus label, or null when there is none at idx.
   const WDL_String* GetInputBusLabel(int idx) const { return mInputBusLabels.Get(idx); }
   const WDL_String* GetOutputBusLabel(int idx) const { return mOutputBusLabels.Get(idx); }
+  // Number of bus labels set.
   int NInputBusLabels() const { return mInputBusLabels.GetSize(); }
   int NOutputBusLabels() const { return mOutputBusLabels.GetSize(); }
 
@@ -259,11 +276,15 @@ public:
 
   // Sample rate in Hz.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+  // Sample rate in Hz (44100 until the host sets one).
   double GetSampleRate() const { return mSampleRate; }
+  // Largest frames per processing call (0 until set).
   int GetBlockSize() const { return mBlockSize; }
+  // Latency in samples.
   int GetLatency() const { return mLatency; }
   // Tail length in samples (0 in this system).
   int GetTailSize() const { return mTailSize; }
+  // Set by the adapter from the host; the render path then passes audio through.
   bool IsBypassed() const { return mIsBypassed; }
   void SetBypassed(bool bypassed) { mIsBypassed = bypassed; }
   // sampleRate * 60 / GetTempo(); 0 when the tempo is not positive.
@@ -274,6 +295,7 @@ public:
   // Appends a group text (the pointer must outlive the plug-in, e.g. a
   // parameter's group field); returns its index, or -1 when null.
   int AddParamGroup(const char* name);
+  // Number of groups reported so far.
   int NParamGroups() const { return mParamGroups.GetSize(); }
   // Group text at idx, or null.
   const char* GetParamGroupName(int idx) const { return mParamGroups.Get(idx); }
@@ -297,7 +319,9 @@ public:
 
   // --- presets ------------------------------------------------------------------
 
+  // Number of preset slots.
   int NPresets() const { return mPresets.GetSize(); }
+  // Index of the preset last restored (0 at first).
   int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
   // The name, or "" for an index outside the list.
   const char* GetPresetName(int idx) const;
@@ -353,6 +377,7 @@ public:
 
   // The plug-in's recursive mutex.
   WDL_Mutex* GetMutex() { return &mMutex; }
+  // Takes / releases the mutex; prefer IMutexLock.
   void Lock() { mMutex.Enter(); }
   void Unlock() { mMutex.Leave(); }
 
