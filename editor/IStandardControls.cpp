@@ -33,7 +33,12 @@ IPanelControl::IPanelControl(IPlugBase* plug, IRECT rect, const IColor* color)
 
 bool IPanelControl::Draw(IGraphics* graphics)
 {
-  graphics->FillIRect(&mColor, &mRECT, &mBlend);
+  // Filled only inside the area being redrawn, as bitmaps are: a panel drawn
+  // as the neighbour of a dirty control must not wipe the controls around it
+  // that this pass does not redraw.
+  IRECT drawRECT = graphics->GetDrawRECT();
+  IRECT r = mRECT.Intersect(&drawRECT);
+  if (r.W() > 0 && r.H() > 0) graphics->FillIRect(&mColor, &r, &mBlend);
   return true;
 }
 

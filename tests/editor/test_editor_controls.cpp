@@ -110,6 +110,26 @@ TEST_F(ControlsTest, PanelFillsItsRectangle)
   EXPECT_NE(COLOR_ORANGE, g->GetPoint(10, 9));
 }
 
+TEST_F(ControlsTest, APanelBackgroundRepaintsOnlyTheAreaBeingRedrawn)
+{
+  IBitmap strip = Strip(10, 10, 5);
+  g->AttachPanelBackground(&COLOR_BLUE);
+  Add(new IBitmapControl(&plug, 20, 20, kGain, &strip));
+  IPanelControl* patch = Add(new IPanelControl(&plug, IRECT(100, 100, 120, 120), &COLOR_GREEN));
+  Attach();
+  DrawAll();
+  ASSERT_EQ(3, g->GetPoint(25, 25).R);
+
+  // Only the patch changes; the strict pass redraws just its area.
+  patch->SetDirty(false);
+  IRECT r;
+  ASSERT_TRUE(g->IsDirty(&r));
+  g->Draw(&r);
+  EXPECT_EQ(3, g->GetPoint(25, 25).R) << "the bitmap outside the redrawn area must survive the background";
+  EXPECT_EQ(COLOR_GREEN, g->GetPoint(110, 110));
+  EXPECT_EQ(COLOR_BLUE, g->GetPoint(99, 110));
+}
+
 TEST_F(ControlsTest, ASingleFrameSwitchTogglesBetweenZeroAndOne)
 {
   IBitmap one = Strip(10, 10, 1);
