@@ -682,11 +682,12 @@ void LICE_ScaledBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx_, int dsty_
   }
   LICE_WithBlitCombiner(mode, w, [&](auto tag) {
     using C = typename decltype(tag)::type;
+    auto run = [&](auto loop) { loop(d, dstep, nc, nr, win, icurx, idx, icury, idy, w); };
     switch (kind) {
-      case kNearest: scaledLoop<kNearest, C>(d, dstep, nc, nr, win, icurx, idx, icury, idy, w); break;
-      case kBilinear: scaledLoop<kBilinear, C>(d, dstep, nc, nr, win, icurx, idx, icury, idy, w); break;
-      case kBox3: scaledLoop<kBox3, C>(d, dstep, nc, nr, win, icurx, idx, icury, idy, w); break;
-      case kBox5: scaledLoop<kBox5, C>(d, dstep, nc, nr, win, icurx, idx, icury, idy, w); break;
+      case kNearest: run(scaledLoop<kNearest, C>); break;
+      case kBilinear: run(scaledLoop<kBilinear, C>); break;
+      case kBox3: run(scaledLoop<kBox3, C>); break;
+      case kBox5: run(scaledLoop<kBox5, C>); break;
     }
   });
 }
@@ -745,9 +746,9 @@ void LICE_RotatedBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty,
 
 namespace {
 
-void deltaCommon(LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
-                 float srcx, float srcy, float srcw, float srch, double dsdx, double dtdx,
-                 double dsdy, double dtdy, double dsdxdy, double dtdxdy, bool clip, DeltaParams& p) {
+void deltaCommon(LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth, float srcx, float srcy,
+                 float srcw, float srch, double dsdx, double dtdx, double dsdy, double dtdy,
+                 double dsdxdy, double dtdxdy, bool clip, DeltaParams& p) {
   sourceWindow(src, clip, srcx, srcy, srcw, srch, p);
   p.dstx = dstx;
   p.dsty = dsty;
@@ -1074,8 +1075,10 @@ void LICE_GradRect(LICE_IBitmap* dest, int x, int y, int w, int h, float ir, flo
   // Start colour, advanced past columns/rows cut off at the left/top.
   const double ox = x < 0 ? -(double)x : 0.0, oy = y < 0 ? -(double)y : 0.0;
   const double cs = 255.0 * 65536.0, as = 256.0 * 65536.0;
-  Grad start = {satI64((ir + drdx * ox + drdy * oy) * cs), satI64((ig + dgdx * ox + dgdy * oy) * cs),
-                satI64((ib + dbdx * ox + dbdy * oy) * cs), satI64((ia + dadx * ox + dady * oy) * as)};
+  Grad start = {satI64((ir + drdx * ox + drdy * oy) * cs),
+                satI64((ig + dgdx * ox + dgdy * oy) * cs),
+                satI64((ib + dbdx * ox + dbdy * oy) * cs),
+                satI64((ia + dadx * ox + dady * oy) * as)};
   const Grad dx = {satI64(drdx * cs), satI64(dgdx * cs), satI64(dbdx * cs), satI64(dadx * as)};
   const Grad dy = {satI64(drdy * cs), satI64(dgdy * cs), satI64(dbdy * cs), satI64(dady * as)};
   ClippedRect r;
@@ -1087,11 +1090,21 @@ void LICE_GradRect(LICE_IBitmap* dest, int x, int y, int w, int h, float ir, flo
       else
         gradLoop<_LICE_CombinePixelsCopyClamp, true>(r, start, dx, dy);
       break;
-    case LICE_COMBINE_ADD: gradLoop<_LICE_CombinePixelsAdd, false>(r, start, dx, dy); break;
-    case LICE_COMBINE_DODGE: gradLoop<_LICE_CombinePixelsColorDodge, false>(r, start, dx, dy); break;
-    case LICE_COMBINE_MULTIPLY: gradLoop<_LICE_CombinePixelsMulClamp, false>(r, start, dx, dy); break;
-    case LICE_COMBINE_OVERLAY: gradLoop<_LICE_CombinePixelsOverlay, false>(r, start, dx, dy); break;
-    default: gradLoop<_LICE_CombinePixelsHSVAdjust, false>(r, start, dx, dy); break;
+    case LICE_COMBINE_ADD:
+      gradLoop<_LICE_CombinePixelsAdd, false>(r, start, dx, dy);
+      break;
+    case LICE_COMBINE_DODGE:
+      gradLoop<_LICE_CombinePixelsColorDodge, false>(r, start, dx, dy);
+      break;
+    case LICE_COMBINE_MULTIPLY:
+      gradLoop<_LICE_CombinePixelsMulClamp, false>(r, start, dx, dy);
+      break;
+    case LICE_COMBINE_OVERLAY:
+      gradLoop<_LICE_CombinePixelsOverlay, false>(r, start, dx, dy);
+      break;
+    default:
+      gradLoop<_LICE_CombinePixelsHSVAdjust, false>(r, start, dx, dy);
+      break;
   }
 }
 

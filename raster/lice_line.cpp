@@ -540,7 +540,8 @@ void LICE_DashedLine(LICE_IBitmap* dest, int x1_, int y1_, int x2_, int y2_, int
   withLineCombiner(mode, w, [&](auto tag) {
     using C = typename decltype(tag)::type;
     i64 pos = start;
-    for (; pos < end - pxon; pos += (i64)pxon + pxoff) runComb<C>(base + pos * step, step, pxon, c, w);
+    for (; pos < end - pxon; pos += (i64)pxon + pxoff)
+      runComb<C>(base + pos * step, step, pxon, c, w);
     const i64 tail = end - pos < pxon ? end - pos : pxon;
     if (tail > 0) runComb<C>(base + pos * step, step, (int)tail, c, w);
   });
