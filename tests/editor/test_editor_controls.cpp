@@ -15,7 +15,10 @@ struct ControlsTest : ::testing::Test
   MemoryGraphics* g = new MemoryGraphics(&plug, 200, 150);
   IMouseMod left{true}, right{false, true}, shift{true, false, true}, control{true, false, false, true};
 
-  ControlsTest() {}
+  ~ControlsTest() override
+  {
+    if (!plug.GetEditor()) delete g;
+  }
   template <class C>
   C* Add(C* c)
   {
