@@ -268,14 +268,14 @@ TEST(RasterScaledBlit, RandomAndHostileGeometryNeverWritesOutside) {
   std::mt19937 rng(14);
   Guarded src(13, 9), dst(11, 7);
   src.randomize(15);
-  const float specials[] = {0.0f, -1e30f, 1e30f, 3e9f, -3e9f, 1e-30f, NAN, INFINITY};
+  const float extremes[] = {0.0f, -1e30f, 1e30f, 3e9f, -3e9f, 1e-30f, NAN, INFINITY};
   std::uniform_int_distribution<int> pos(-30, 30);
   std::uniform_real_distribution<float> fpos(-20.0f, 30.0f);
   for (int i = 0; i < 4000; ++i) {
     const int mode = (int)(rng() % 6) | ((rng() & 1) ? LICE_COMBINE_FILTER : 0) |
                      ((rng() & 1) ? LICE_COMBINE_SOURCE_ALPHA : 0);
     float f[4];
-    for (float& v : f) v = (rng() % 10 == 0) ? specials[rng() % 8] : fpos(rng);
+    for (float& v : f) v = (rng() % 10 == 0) ? extremes[rng() % 8] : fpos(rng);
     int d[4] = {pos(rng), pos(rng), pos(rng), pos(rng)};
     if (rng() % 10 == 0) d[rng() % 4] = (rng() & 1) ? INT_MAX : INT_MIN;
     const float alpha = (rng() % 4 == 0) ? 1.0f : 0.1f + (rng() % 9) * 0.1f;
