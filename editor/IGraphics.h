@@ -191,9 +191,15 @@ public:
   void SetParameterFromGUI(int paramIdx, double normalizedValue);
   // Limits the controls bound to `paramIdx` to [lo, hi] (plain values when not normalized).
   void ClampControl(int paramIdx, double lo, double hi, bool normalized);
+  // Hides or shows the controls bound to `paramIdx` (each is redrawn twice).
   void HideControl(int paramIdx, bool hide);
+  // Grays the controls bound to `paramIdx` (drawn at weight 0.25, not clickable).
   void GrayOutControl(int paramIdx, bool gray);
+  // Marks every control dirty without reporting values to the plug-in.
   void SetAllControlsDirty();
+  // Strict passes (the default) redraw every visible control on each pass with a
+  // dirty control; non-strict ones only the dirty controls and their neighbours.
+  // Marks every control dirty.
   void SetStrictDrawing(bool strict);
   bool GetStrictDrawing() const { return mStrict; }
   // Tooltips of bound controls become their parameters' names.
@@ -208,6 +214,7 @@ public:
   // Redraws the dirty controls into the back buffer (strict or not), then
   // DrawScreen(r). With no controls returns true without drawing.
   bool Draw(IRECT* r);
+  // Calls OnGUIIdle on every control, for platforms with an idle hook.
   void OnGUIIdle();
   // The area the current pass redraws; bitmap drawing is clipped to it.
   IRECT GetDrawRECT() const { return mDrawRECT; }
@@ -223,16 +230,19 @@ public:
   // Draws `base` cut out by `mask` rotated by `angle` degrees, with `top` rotated over it, at (x, y).
   bool DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
                        const IChannelBlend* blend = 0);
+  // One pixel at (x, y) rounded to the nearest pixel; `antiAlias` is ignored.
   bool DrawPoint(const IColor* color, float x, float y, const IChannelBlend* blend = 0, bool antiAlias = false);
   // Writes the colour at (x, y) unblended; points outside the back buffer are ignored.
   bool ForcePixel(const IColor* color, int x, int y);
   // The back buffer's colour at (x, y); transparent black outside it.
   IColor GetPoint(int x, int y);
+  // A line between the truncated end points, ends included.
   bool DrawLine(const IColor* color, float x1, float y1, float x2, float y2, const IChannelBlend* blend = 0,
                 bool antiAlias = false);
   // A line along `angle` radians (0 up, clockwise) from radius rMin to rMax around (cx, cy).
   bool DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin, float rMax,
                       const IChannelBlend* blend = 0, bool antiAlias = false);
+  // Lines in one colour written unblended (source alpha ignored), ends included.
   bool DrawVerticalLine(const IColor* color, int xi, int yLo, int yHi);
   bool DrawHorizontalLine(const IColor* color, int yi, int xLo, int xHi);
   // A vertical line at fraction x (0..1) of r's width, from r.T to r.B.
@@ -241,26 +251,34 @@ public:
   bool DrawHorizontalLine(const IColor* color, IRECT* r, float y);
   // The outline of r, including columns R and rows B.
   bool DrawRect(const IColor* color, IRECT* r);
+  // Fills r (not clipped to the draw rectangle).
   bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = 0);
   // Text drawing needs the font cache, which this build does not have yet:
   // returns false and draws nothing.
   bool DrawIText(IText* text, char* str, IRECT* r, bool measure = false);
 
-  // ---- Input dispatch (positions in editor pixels) ----
+  // ---- Input dispatch (positions in editor pixels; called by the platform layer) ----
+  // Captures the control under the mouse and begins a gesture on its parameter.
   void OnMouseDown(int x, int y, IMouseMod* mod);
+  // Releases the capture; the captured (or hit) control gets the release and the gesture ends.
   void OnMouseUp(int x, int y, IMouseMod* mod);
+  // Passes movement to the captured control; ignored without capture or movement.
   void OnMouseDrag(int x, int y, IMouseMod* mod);
   // True when the double click was delivered as a press.
   bool OnMouseDblClick(int x, int y, IMouseMod* mod);
+  // `d` wheel steps to the captured or hit control.
   void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
   // Returns the handle-mouse-over flag.
   bool OnMouseOver(int x, int y, IMouseMod* mod);
+  // The pointer left the editor: every control gets OnMouseOut.
   void OnMouseOut();
   // True when a control consumed the key.
   bool OnKeyDown(int x, int y, int key);
+  // Capture and stored mouse position become -1.
   void ReleaseMouseCapture();
   // The captured control, else the topmost visible, hittable control at (x, y), else -1.
   int GetMouseControlIdx(int x, int y, bool mouseOver = false);
+  // Parameter of the control at (x, y), -1 for none or the background; remembered.
   int GetParamIdxForPTAutomation(int x, int y);
   // The last result of GetParamIdxForPTAutomation; resets it to -1.
   int GetLastClickedParamForPTAutomation();

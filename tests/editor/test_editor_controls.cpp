@@ -371,6 +371,36 @@ TEST_F(ControlsTest, ALineKnobDrawsFromItsInnerToItsOuterRadiusAlongTheAngle)
   EXPECT_FALSE(redAt(80, 62));
 }
 
+TEST_F(ControlsTest, ARotaterKnobTurnsItsBitmapAcrossItsAngleRange)
+{
+  LICE_MemBitmap* twoTone = new LICE_MemBitmap(16, 16, 4);
+  LICE_Clear(twoTone, IColorToPixel(COLOR_RED));
+  LICE_FillRect(twoTone, 0, 8, 16, 8, IColorToPixel(COLOR_BLUE), 1.0f, LICE_COMBINE_COPY);
+  IBitmap image(twoTone, 16, 16);
+  g->RetainBitmap(&image);
+  IKnobRotaterControl* knob = Add(new IKnobRotaterControl(&plug, 40, 40, kGain, &image, 0.0, M_PI));
+  EXPECT_EQ(IRECT(40, 40, 56, 56), *knob->GetRECT());
+  Attach();
+  knob->SetValueFromPlug(0.0);
+  DrawAll();
+  EXPECT_EQ(COLOR_RED, g->GetPoint(48, 42));
+  knob->SetValueFromPlug(1.0);
+  DrawAll();
+  EXPECT_EQ(COLOR_BLUE, g->GetPoint(48, 42)) << "value 1 is half a turn: the bottom half now on top";
+}
+
+TEST_F(ControlsTest, APopUpSwitchPromptsForItsValueOnPress)
+{
+  IBitmap three = Strip(10, 10, 3);
+  ISwitchPopUpControl* s = Add(new ISwitchPopUpControl(&plug, 0, 0, kMode, &three));
+  Attach();
+  g->QueueMenuChoice(2);
+  s->OnMouseDown(1, 1, &left);
+  EXPECT_EQ(1, g->MenusShown());
+  EXPECT_DOUBLE_EQ(1.0, s->GetValue());
+  EXPECT_DOUBLE_EQ(2.0, plug.GetParam(kMode)->Value());
+}
+
 // ---------------------------------------------------------------------------
 // Fader
 
