@@ -2,6 +2,9 @@
 // storage, component information and the packing of parameter blocks.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "PlatformTestSupport.h"
 
 namespace
@@ -210,4 +213,44 @@ TEST(Gestalt, ReportsASystemOfTheTenSixLineAndRefusesOtherSelectors)
   EXPECT_GE(version, 0x1050);
   EXPECT_EQ(Gestalt(QUILL_FOUR_CC('x', 'x', 'x', 'x'), &version), gestaltUndefSelectorErr);
   EXPECT_EQ(Gestalt(gestaltSystemVersion, nullptr), paramErr);
+}
+
+namespace
+{
+std::atomic<long> gRenders{0};
+std::atomic<long> gOpens{0};
+
+ComponentResult CountingEntry(ComponentParameters* params, Handle)
+{
+  if (params->what == kAudioUnitRenderSelect)
+    gRenders.fetch_add(1, std::memory_order_relaxed);
+  else if (params->what == kComponentOpenSelect)
+    gOpens.fetch_add(1, std::memory_order_relaxed);
+  return noErr;
+}
+} // namespace
+
+TEST(ComponentRegistryThreads, RendersOnOneThreadAreUnaffectedByOpensAndClosesOnAnother)
+{
+  ComponentDescription d = EffectDescription(QUILL_FOUR_CC('T', 'h', 'r', 'd'));
+  Component c = QuillRegisterComponent(&d, CountingEntry, "threads");
+  AudioUnit unit = OpenComponent(c);
+  ASSERT_NE(unit, nullptr);
+  const long kRenders = 20000;
+  std::thread render([unit] {
+    AudioTimeStamp ts = {};
+    for (long i = 0; i < kRenders; ++i)
+      EXPECT_EQ(AudioUnitRender(unit, nullptr, &ts, 0, 64, nullptr), noErr);
+  });
+  for (int i = 0; i < 500; ++i)
+  {
+    AudioUnit other = OpenComponent(c);
+    ASSERT_NE(other, nullptr);
+    CloseComponent(other);
+  }
+  render.join();
+  EXPECT_EQ(gRenders.load(), kRenders);
+  EXPECT_EQ(gOpens.load(), 501);
+  CloseComponent(unit);
+  EXPECT_EQ(QuillUnregisterComponent(c), noErr);
 }

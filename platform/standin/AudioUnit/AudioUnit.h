@@ -329,6 +329,12 @@ typedef OSStatus (*HostCallback_GetTransportState)(void* inHostUserData, Boolean
                                                    Boolean* outTransportStateChanged,
                                                    Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
                                                    Float64* outCycleStartBeat, Float64* outCycleEndBeat);
+// Later systems' form with the recording flag; a host may append it to
+// HostCallbackInfo (40 bytes).
+typedef OSStatus (*HostCallback_GetTransportState2)(void* inHostUserData, Boolean* outIsPlaying,
+                                                    Boolean* outIsRecording, Boolean* outTransportStateChanged,
+                                                    Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
+                                                    Float64* outCycleStartBeat, Float64* outCycleEndBeat);
 
 // ---- Property structs ------------------------------------------------------------
 
