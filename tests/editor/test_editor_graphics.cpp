@@ -2,6 +2,8 @@
 // drawing modes, and the process-wide bitmap cache.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "EditorTestSupport.h"
 #include "editor/IStandardControls.h"
 
@@ -330,6 +332,28 @@ TEST_F(GraphicsTest, LoadingTheSameIdTwiceReturnsTheSamePixelsAndLoadsOnce)
   IBitmap third = other.LoadIBitmap(3, "c.png");
   EXPECT_EQ(0, other.loads) << "another editor in the process shares the cache";
   EXPECT_EQ(first.mData, third.mData);
+}
+
+TEST_F(GraphicsTest, EditorsOnTwoThreadsShareTheCacheSafely)
+{
+  BitmapStorage& cache = IGraphics::BitmapCache();
+  const int before = cache.Count();
+  const int firstId = 700, count = 40;
+  auto loadAll = [&]() {
+    TestPlug threadPlug;
+    MemoryGraphics editor(&threadPlug, 10, 10);
+    for (int id = firstId; id < firstId + count; ++id) editor.LoadIBitmap(id, "shared.png");
+  };
+  std::thread a(loadAll), b(loadAll);
+  a.join();
+  b.join();
+  // A first load racing on both threads may store the image twice; never less than once.
+  EXPECT_GE(cache.Count() - before, count);
+  EXPECT_LE(cache.Count() - before, 2 * count);
+  for (int id = firstId; id < firstId + count; ++id) ASSERT_NE(nullptr, cache.Find(id)) << id;
+  IBitmap again = g->LoadIBitmap(firstId, "shared.png");
+  EXPECT_EQ(cache.Find(firstId), again.mData);
+  EXPECT_EQ(0, g->loads);
 }
 
 TEST_F(GraphicsTest, ReleaseBitmapFreesTheSharedPixelsOnce)
