@@ -528,39 +528,51 @@ static_assert(sizeof(Float32Point) == 8, "Float32Point layout");
 // block in this order and returns the unit's answer, or badComponentInstance
 // when the unit is not open. Any thread, as the unit allows.
 
+// Prepares the unit for rendering / releases what rendering needed.
 OSStatus AudioUnitInitialize(AudioUnit inUnit);
 OSStatus AudioUnitUninitialize(AudioUnit inUnit);
-// outDataSize and outWritable may be NULL.
+// Size and writability of a property; outDataSize and outWritable may be NULL.
 OSStatus AudioUnitGetPropertyInfo(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
                                   AudioUnitElement inElement, UInt32* outDataSize, Boolean* outWritable);
-// *ioDataSize: in the capacity of outData, out the bytes written.
+// Reads a property. *ioDataSize: in the capacity of outData, out the bytes written.
 OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
                               AudioUnitElement inElement, void* outData, UInt32* ioDataSize);
-// inData points at the value (a CF object is passed as the address of its reference).
+// Writes a property. inData points at the value (a CF object is passed as
+// the address of its reference).
 OSStatus AudioUnitSetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
                               AudioUnitElement inElement, const void* inData, UInt32 inDataSize);
+// Reads a parameter's plain value into *outValue.
 OSStatus AudioUnitGetParameter(AudioUnit inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
                                AudioUnitElement inElement, AudioUnitParameterValue* outValue);
+// Sets a parameter's plain value; the offset is in frames into the next render.
 OSStatus AudioUnitSetParameter(AudioUnit inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
                                AudioUnitElement inElement, AudioUnitParameterValue inValue,
                                UInt32 inBufferOffsetInFrames);
+// Applies inNumParamEvents parameter events in order.
 OSStatus AudioUnitScheduleParameters(AudioUnit inUnit, const AudioUnitParameterEvent* inParameterEvent,
                                      UInt32 inNumParamEvents);
+// Clears the unit's rendering state (delay lines, LFO phases, ...).
 OSStatus AudioUnitReset(AudioUnit inUnit, AudioUnitScope inScope, AudioUnitElement inElement);
+// Registers a procedure called when the property changes.
 OSStatus AudioUnitAddPropertyListener(AudioUnit inUnit, AudioUnitPropertyID inID,
                                       AudioUnitPropertyListenerProc inProc, void* inProcUserData);
 // The old form without user data (selector 11).
 OSStatus AudioUnitRemovePropertyListener(AudioUnit inUnit, AudioUnitPropertyID inID,
                                          AudioUnitPropertyListenerProc inProc);
+// Removes the listener registered with exactly that procedure and user data.
 OSStatus AudioUnitRemovePropertyListenerWithUserData(AudioUnit inUnit, AudioUnitPropertyID inID,
                                                      AudioUnitPropertyListenerProc inProc, void* inProcUserData);
+// Registers a procedure called before and after each render.
 OSStatus AudioUnitAddRenderNotify(AudioUnit inUnit, AURenderCallback inProc, void* inProcUserData);
+// Removes a render notification.
 OSStatus AudioUnitRemoveRenderNotify(AudioUnit inUnit, AURenderCallback inProc, void* inProcUserData);
 // Render thread. A NULL mData in ioData asks the unit for its own buffers.
 OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags* ioActionFlags,
                          const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber, UInt32 inNumberFrames,
                          AudioBufferList* ioData);
 
+// Instrument calls: a MIDI message at a frame offset, a system-exclusive
+// block, and starting / stopping a note.
 OSStatus MusicDeviceMIDIEvent(MusicDeviceComponent inUnit, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
                               UInt32 inOffsetSampleFrame);
 OSStatus MusicDeviceSysEx(MusicDeviceComponent inUnit, const UInt8* inData, UInt32 inLength);

@@ -137,6 +137,8 @@ void CFAllocatorDeallocate(CFAllocatorRef allocator, void* ptr);
 
 // ---- Strings ----------------------------------------------------------------
 
+// Run-time type of strings (compare with CFGetTypeID). Same for the other
+// *GetTypeID functions below: fixed, distinct, non-zero numbers.
 CFTypeID CFStringGetTypeID(void);
 
 // Constant string from a literal: never freed, retain and release are harmless.
@@ -179,11 +181,13 @@ CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFOptionFlags c
 // ("(null)" for NULL). Positional arguments (%1$d) are not supported and
 // give NULL, as does a NULL format.
 CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFDictionaryRef formatOptions, CFStringRef format, ...);
+// As CFStringCreateWithFormat, with the arguments as a va_list (not consumed).
 CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFDictionaryRef formatOptions,
                                                  CFStringRef format, va_list arguments);
 
 // ---- Numbers ----------------------------------------------------------------
 
+// Run-time type of numbers.
 CFTypeID CFNumberGetTypeID(void);
 // New number from *valuePtr read as theType; NULL for a null pointer or an
 // unknown type.
@@ -201,6 +205,7 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePt
 
 // ---- Data -------------------------------------------------------------------
 
+// Run-time type of data objects.
 CFTypeID CFDataGetTypeID(void);
 // New object holding a copy of length bytes; NULL when length < 0 or bytes
 // is NULL with length > 0.
@@ -228,6 +233,7 @@ typedef struct
 // Callbacks for arrays of CF objects: retain on insert, release on removal.
 extern const CFArrayCallBacks kCFTypeArrayCallBacks;
 
+// Run-time type of arrays.
 CFTypeID CFArrayGetTypeID(void);
 // New empty array; the callbacks are copied (NULL = values not retained,
 // compared by pointer). NULL when the callbacks' version is not 0.
@@ -276,6 +282,7 @@ typedef struct
 extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
 extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
 
+// Run-time type of dictionaries.
 CFTypeID CFDictionaryGetTypeID(void);
 // New empty dictionary; the callbacks are copied (NULL = not retained,
 // compared by pointer). NULL when a callbacks' version is not 0.
@@ -293,6 +300,7 @@ void CFDictionaryRemoveValue(CFMutableDictionaryRef theDict, const void* key);
 const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key);
 // True and *value (when not NULL) set when the key is present.
 Boolean CFDictionaryGetValueIfPresent(CFDictionaryRef theDict, const void* key, const void** value);
+// True when the key is present.
 Boolean CFDictionaryContainsKey(CFDictionaryRef theDict, const void* key);
 // Number of entries; 0 for NULL.
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict);
@@ -302,6 +310,7 @@ void CFDictionaryGetKeysAndValues(CFDictionaryRef theDict, const void** keys, co
 
 // ---- Bundles and URLs -------------------------------------------------------
 
+// Run-time types of bundles and URLs.
 CFTypeID CFBundleGetTypeID(void);
 CFTypeID CFURLGetTypeID(void);
 // The bundle of the running program (the host application); always a bundle,
