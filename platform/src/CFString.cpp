@@ -372,10 +372,10 @@ bool AppendDescription(std::string& out, CFTypeRef obj)
 }
 
 template <class T>
-void AppendPrintf(std::string& out, const std::string& spec, T value)
+void AppendPrintf(std::string& out, const std::string& conv_spec, T value)
 {
   char small[128];
-  int n = snprintf(small, sizeof(small), spec.c_str(), value);
+  int n = snprintf(small, sizeof(small), conv_spec.c_str(), value);
   if (n < 0)
     return;
   if (static_cast<size_t>(n) < sizeof(small))
@@ -384,7 +384,7 @@ void AppendPrintf(std::string& out, const std::string& spec, T value)
     return;
   }
   std::string big(static_cast<size_t>(n) + 1, '\0');
-  snprintf(&big[0], big.size(), spec.c_str(), value);
+  snprintf(&big[0], big.size(), conv_spec.c_str(), value);
   out.append(big.data(), static_cast<size_t>(n));
 }
 
@@ -406,30 +406,30 @@ bool Format(std::string& out, const char* f, va_list ap)
       ++f;
       continue;
     }
-    std::string spec = "%";
+    std::string conv_spec = "%";
     while (*f && strchr("-+ #0'", *f))
-      spec += *f++;
+      conv_spec += *f++;
     if (*f == '*')
     {
-      spec += std::to_string(va_arg(ap, int));
+      conv_spec += std::to_string(va_arg(ap, int));
       ++f;
     }
     else
       while (*f >= '0' && *f <= '9')
-        spec += *f++;
+        conv_spec += *f++;
     if (*f == '$')
       return false;
     if (*f == '.')
     {
-      spec += *f++;
+      conv_spec += *f++;
       if (*f == '*')
       {
-        spec += std::to_string(va_arg(ap, int));
+        conv_spec += std::to_string(va_arg(ap, int));
         ++f;
       }
       else
         while (*f >= '0' && *f <= '9')
-          spec += *f++;
+          conv_spec += *f++;
     }
     std::string length;
     while (*f && strchr("hlqLzjt", *f))
@@ -453,7 +453,7 @@ bool Format(std::string& out, const char* f, va_list ap)
     case 'c':
     {
       bool isSigned = conv == 'd' || conv == 'i';
-      std::string s = spec;
+      std::string s = conv_spec;
       if (length == "l" || length == "z" || length == "t" || length == "j")
       {
         s += "l";
@@ -489,18 +489,18 @@ bool Format(std::string& out, const char* f, va_list ap)
     case 'a':
     case 'A':
       if (length == "L")
-        AppendPrintf(out, spec + "L" + conv, va_arg(ap, long double));
+        AppendPrintf(out, conv_spec + "L" + conv, va_arg(ap, long double));
       else
-        AppendPrintf(out, spec + conv, va_arg(ap, double));
+        AppendPrintf(out, conv_spec + conv, va_arg(ap, double));
       break;
     case 's':
     {
       const char* s = va_arg(ap, const char*);
-      AppendPrintf(out, spec + "s", s ? s : "(null)");
+      AppendPrintf(out, conv_spec + "s", s ? s : "(null)");
       break;
     }
     case 'p':
-      AppendPrintf(out, spec + "p", va_arg(ap, void*));
+      AppendPrintf(out, conv_spec + "p", va_arg(ap, void*));
       break;
     default:
       (void)start;

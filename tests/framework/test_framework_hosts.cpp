@@ -17,7 +17,7 @@ std::string HostName(EHost h)
 TEST(LookUpHost, MatchesSubstringsIgnoringCase)
 {
   EXPECT_EQ(LookUpHost("com.apple.logic10"), kHostLogic);
-  EXPECT_EQ(LookUpHost("com.cockos.reaper"), kHostReaper);
+  EXPECT_EQ(LookUpHost("com.example.reaper"), kHostReaper);
   EXPECT_EQ(LookUpHost("Cubase LE"), kHostCubase);
   EXPECT_EQ(LookUpHost("GarageBand"), kHostGarageBand);
   EXPECT_EQ(LookUpHost("com.apple.audio.aulab"), kHostAULab);
