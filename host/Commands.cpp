@@ -1,0 +1,472 @@
+#include "host/Commands.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "host/AudioFile.h"
+#include "host/HostUnit.h"
+#include "host/PresetFile.h"
+#include "host/Progress.h"
+#include "host/Snapshot.h"
+
+namespace
+{
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Owns one CF reference.
+struct CFHolder
+{
+  CFTypeRef ref = nullptr;
+  ~CFHolder() { CFRelease(ref); }
+};
+
+// Opens and configures a unit for `channels` at `sampleRate`, then applies
+// state, preset and parameter settings in that order. Returns an exit code.
+int PrepareUnit(HostUnit& unit, double sampleRate, int channels, int blockFrames, const HostTransport& transport,
+                const UnitSettings& settings)
+{
+  std::string error;
+  // The state file is checked before the unit is configured: a broken or
+  // foreign one is refused before anything is applied.
+  CFHolder state;
+  if (!unit.Open(&error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  if (!settings.stateFile.empty())
+  {
+    state.ref = ReadPresetFile(settings.stateFile, unit.Identity(), &error);
+    if (!state.ref)
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+  }
+  if (!unit.Configure(sampleRate, channels, blockFrames, transport, &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  if (state.ref && !unit.ApplyClassInfo(static_cast<CFDictionaryRef>(state.ref), &error))
+  {
+    ReportError(settings.stateFile + ": " + error);
+    return kExitFailure;
+  }
+  if (!settings.preset.empty() && !unit.ApplyPresetByName(settings.preset, &error))
+  {
+    ReportError(error);
+    return error.compare(0, 7, "unknown") == 0 ? kExitUsage : kExitFailure;
+  }
+  for (const ParameterSetting& setting : settings.values)
+  {
+    const int index = unit.FindParameter(setting.name);
+    if (index < 0)
+    {
+      std::vector<std::string> names;
+      for (const HostParameter& p : unit.Parameters()) names.push_back(p.name);
+      ReportError("unknown parameter \"" + setting.name + "\"; the parameters are " + JoinNames(names));
+      return kExitUsage;
+    }
+    const HostParameter& p = unit.Parameters()[static_cast<size_t>(index)];
+    double value = setting.value;
+    // A host keeps values inside the range the unit published.
+    if (value < p.minValue || value > p.maxValue)
+    {
+      const double clamped = value < p.minValue ? p.minValue : p.maxValue;
+      char text[160];
+      snprintf(text, sizeof text, "%s=%g is outside %g..%g; using %g", p.name.c_str(), value,
+               static_cast<double>(p.minValue), static_cast<double>(p.maxValue), clamped);
+      ReportWarning(text);
+      value = clamped;
+    }
+    if (!unit.SetParameter(p.id, static_cast<float>(value), &error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+  }
+  return kExitOk;
+}
+
+const char* UnitText(const HostParameter& p)
+{
+  switch (p.unit)
+  {
+  case kAudioUnitParameterUnit_Generic: return "generic";
+  case kAudioUnitParameterUnit_Indexed: return "indexed";
+  case kAudioUnitParameterUnit_Boolean: return "boolean";
+  case kAudioUnitParameterUnit_Percent: return "percent";
+  case kAudioUnitParameterUnit_Seconds: return "seconds";
+  case kAudioUnitParameterUnit_Phase: return "phase";
+  case kAudioUnitParameterUnit_Rate: return "rate";
+  case kAudioUnitParameterUnit_Hertz: return "hertz";
+  case kAudioUnitParameterUnit_Decibels: return "decibels";
+  case kAudioUnitParameterUnit_LinearGain: return "linear gain";
+  case kAudioUnitParameterUnit_Degrees: return "degrees";
+  case kAudioUnitParameterUnit_Milliseconds: return "milliseconds";
+  case kAudioUnitParameterUnit_CustomUnit: return p.unitName.empty() ? "custom" : p.unitName.c_str();
+  default: return "other";
+  }
+}
+
+std::string JsonString(const std::string& s)
+{
+  std::string out = "\"";
+  for (unsigned char c : s)
+  {
+    if (c == '"' || c == '\\')
+    {
+      out += '\\';
+      out += static_cast<char>(c);
+    }
+    else if (c < 0x20)
+    {
+      char esc[8];
+      snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+    }
+    else
+    {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+// Shortest text that reads back as the same float (0.1, not 0.100000001).
+std::string Number(float v)
+{
+  char text[32];
+  for (int precision = 6; precision <= 9; ++precision)
+  {
+    snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(v));
+    if (strtof(text, nullptr) == v) break;
+  }
+  return text;
+}
+
+std::string VersionText(long packed)
+{
+  char text[32];
+  snprintf(text, sizeof text, "v%ld.%ld.%ld", (packed >> 16) & 0xFFFF, (packed >> 8) & 0xFF, packed & 0xFF);
+  return text;
+}
+
+bool MakeFolder(const std::string& path, std::string* error)
+{
+  std::string partial;
+  size_t pos = 0;
+  while (pos != std::string::npos)
+  {
+    pos = path.find('/', pos + 1);
+    partial = path.substr(0, pos);
+    if (partial.empty()) continue;
+    if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
+    {
+      *error = "cannot make folder " + partial + ": " + strerror(errno);
+      return false;
+    }
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+  {
+    *error = "cannot make folder " + path + ": a file of that name is in the way";
+    return false;
+  }
+  return true;
+}
+
+// The demo's test signal: an A major chord, slightly detuned between the
+// channels, over a little white noise. A fixed linear congruential
+// generator keeps it the same on every machine.
+std::vector<float> DemoSignal(int sampleRate, double seconds)
+{
+  const double kPi = 3.14159265358979323846;
+  const double chord[3] = {220.0, 277.1826, 329.6276};
+  const size_t frames = static_cast<size_t>(sampleRate * seconds);
+  std::vector<float> interleaved(frames * 2);
+  uint32_t noise = 0x2545F491u;
+  for (size_t i = 0; i < frames; ++i)
+  {
+    const double t = static_cast<double>(i) / sampleRate;
+    for (int c = 0; c < 2; ++c)
+    {
+      double v = 0.0;
+      for (double f : chord) v += 0.2 * std::sin(2.0 * kPi * f * (c ? 1.002 : 1.0) * t);
+      noise = noise * 1664525u + 1013904223u;
+      v += 0.01 * (static_cast<double>(noise >> 8) / 8388608.0 - 1.0);
+      interleaved[2 * i + static_cast<size_t>(c)] = static_cast<float>(v);
+    }
+  }
+  return interleaved;
+}
+
+} // namespace
+
+void ReportError(const std::string& message)
+{
+  fprintf(stderr, "quillbar-tremolo: %s\n", message.c_str());
+}
+
+void ReportWarning(const std::string& message)
+{
+  fprintf(stderr, "quillbar-tremolo: warning: %s\n", message.c_str());
+}
+
+int RunRender(const RenderOptions& options)
+{
+  std::string error;
+  AudioFileReader reader;
+  if (!reader.Open(options.input, &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  const int channels = reader.Channels();
+  if (channels != 1 && channels != 2)
+  {
+    ReportError("cannot process " + options.input + ": it has " + std::to_string(channels) +
+                " channels; only mono and stereo files are supported");
+    return kExitFailure;
+  }
+  const double rate = reader.SampleRate();
+
+  HostUnit unit;
+  HostTransport transport;
+  transport.tempoBpm = options.tempoBpm;
+  transport.startBeat = options.startBeat;
+  transport.playing = !options.stopped;
+  const int prepared = PrepareUnit(unit, rate, channels, options.blockFrames, transport, options.settings);
+  if (prepared != kExitOk) return prepared;
+
+  AudioFileWriter writer;
+  if (!writer.Open(options.output, channels, reader.SampleRate(), &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+
+  const size_t block = static_cast<size_t>(options.blockFrames);
+  std::vector<float> interleaved(block * static_cast<size_t>(channels));
+  std::vector<float> in(block * 2), out(block * 2);
+  const float* inPlanes[2] = {in.data(), in.data() + block};
+  float* outPlanes[2] = {out.data(), out.data() + block};
+
+  Progress progress(reader.Frames(), rate, Progress::Wanted(reader.Frames(), rate, options.quiet));
+  int64_t done = 0;
+  for (;;)
+  {
+    const int64_t got = reader.Read(interleaved.data(), static_cast<int64_t>(block), &error);
+    if (got < 0)
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+    if (got == 0) break;
+    const size_t frames = static_cast<size_t>(got);
+    for (size_t i = 0; i < frames; ++i)
+      for (int c = 0; c < channels; ++c) in[static_cast<size_t>(c) * block + i] = interleaved[i * channels + c];
+    const OSStatus st = unit.Render(inPlanes, outPlanes, static_cast<UInt32>(frames));
+    if (st != noErr)
+    {
+      ReportError("the plug-in failed to render " + options.input + " (status " + std::to_string(st) + ")");
+      return kExitFailure;
+    }
+    for (size_t i = 0; i < frames; ++i)
+      for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[static_cast<size_t>(c) * block + i];
+    if (!writer.Write(interleaved.data(), got, &error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+    done += got;
+    progress.Update(done);
+  }
+  progress.Finish();
+
+  // The saved state is written before the audio is put in place: when it
+  // fails, neither file appears.
+  if (!options.saveStateFile.empty())
+  {
+    CFHolder state;
+    state.ref = unit.CopyClassInfo(&error);
+    if (!state.ref || !WritePresetFile(options.saveStateFile, static_cast<CFDictionaryRef>(state.ref), &error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+  }
+  if (!writer.Commit(&error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int RunInfo(const InfoOptions& options)
+{
+  HostUnit unit;
+  std::string error;
+  if (!unit.Open(&error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  CFStringRef cfName = QuillCopyComponentName(reinterpret_cast<Component>(unit.Unit()));
+  char name[256] = "";
+  if (cfName) CFStringGetCString(cfName, name, sizeof name, kCFStringEncodingUTF8);
+  CFRelease(cfName);
+  const PresetIdentity id = unit.Identity();
+  const long version = unit.Version();
+  const std::vector<HostParameter>& params = unit.Parameters();
+  const std::vector<HostPreset> presets = unit.FactoryPresets();
+  const std::vector<AUChannelInfo> configs = unit.ChannelConfigurations();
+
+  if (options.json)
+  {
+    std::string j = "{\n";
+    j += "  \"name\": " + JsonString(name) + ",\n";
+    j += "  \"version\": " + JsonString(VersionText(version)) + ",\n";
+    j += "  \"versionCode\": " + std::to_string(version) + ",\n";
+    j += "  \"type\": " + JsonString(FourCCText(id.type)) + ",\n";
+    j += "  \"subtype\": " + JsonString(FourCCText(id.subtype)) + ",\n";
+    j += "  \"manufacturer\": " + JsonString(FourCCText(id.manufacturer)) + ",\n";
+    j += "  \"channels\": [";
+    for (size_t i = 0; i < configs.size(); ++i)
+      j += std::string(i ? ", " : "") + "{\"inputs\": " + std::to_string(configs[i].inChannels) +
+           ", \"outputs\": " + std::to_string(configs[i].outChannels) + "}";
+    j += "],\n  \"parameters\": [\n";
+    for (size_t i = 0; i < params.size(); ++i)
+    {
+      const HostParameter& p = params[i];
+      j += "    {\"index\": " + std::to_string(p.id) + ", \"name\": " + JsonString(p.name) +
+           ", \"minimum\": " + Number(p.minValue) + ", \"maximum\": " + Number(p.maxValue) +
+           ", \"default\": " + Number(p.defaultValue) + ", \"unit\": " + JsonString(UnitText(p)) + "}" +
+           (i + 1 < params.size() ? ",\n" : "\n");
+    }
+    j += "  ],\n  \"presets\": [\n";
+    for (size_t i = 0; i < presets.size(); ++i)
+      j += "    {\"index\": " + std::to_string(presets[i].number) + ", \"name\": " + JsonString(presets[i].name) +
+           "}" + (i + 1 < presets.size() ? ",\n" : "\n");
+    j += "  ]\n}\n";
+    fputs(j.c_str(), stdout);
+    return kExitOk;
+  }
+
+  printf("%s %s\n", name, VersionText(version).c_str());
+  printf("type '%s', subtype '%s', manufacturer '%s'\n", FourCCText(id.type).c_str(), FourCCText(id.subtype).c_str(),
+         FourCCText(id.manufacturer).c_str());
+  printf("channels (in-out):");
+  for (const AUChannelInfo& c : configs) printf(" %d-%d", c.inChannels, c.outChannels);
+  printf("\n\nparameters:\n  %-5s %-10s %9s %9s %9s  %s\n", "index", "name", "minimum", "maximum", "default", "unit");
+  for (const HostParameter& p : params)
+    printf("  %-5u %-10s %9g %9g %9g  %s\n", static_cast<unsigned>(p.id), p.name.c_str(),
+           static_cast<double>(p.minValue), static_cast<double>(p.maxValue), static_cast<double>(p.defaultValue),
+           UnitText(p));
+  printf("\nfactory presets:\n");
+  for (const HostPreset& p : presets) printf("  %d  %s\n", static_cast<int>(p.number), p.name.c_str());
+  return kExitOk;
+}
+
+int RunSnapshot(const SnapshotOptions& options)
+{
+  HostUnit unit;
+  const int prepared = PrepareUnit(unit, 44100.0, 2, 512, HostTransport{}, options.settings);
+  if (prepared != kExitOk) return prepared;
+  std::string error;
+  if (!SnapshotEditor(unit, options.output, &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int RunDemo(const DemoOptions& options)
+{
+  std::string error;
+  std::string folder = options.folder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (!MakeFolder(folder, &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  constexpr int kRate = 48000;
+  const std::vector<float> signal = DemoSignal(kRate, 8.0);
+  const std::string input = folder + "/input.wav";
+  {
+    AudioFileWriter writer;
+    if (!writer.Open(input, 2, kRate, &error) ||
+        !writer.Write(signal.data(), static_cast<int64_t>(signal.size() / 2), &error) || !writer.Commit(&error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+  }
+  std::vector<std::string> written = {input};
+
+  std::vector<HostPreset> presets;
+  {
+    HostUnit unit;
+    if (!unit.Open(&error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+    presets = unit.FactoryPresets();
+  }
+  for (const HostPreset& preset : presets)
+  {
+    RenderOptions render;
+    render.input = input;
+    render.output = folder + "/" + preset.name + ".wav";
+    render.settings.preset = preset.name;
+    render.tempoBpm = 120.0;
+    render.quiet = true;
+    const int rc = RunRender(render);
+    if (rc != kExitOk) return rc;
+    written.push_back(render.output);
+  }
+
+  // Pictures of the editor: as it opens, then with each preset.
+  bool pictures = true;
+  std::vector<std::pair<std::string, std::string>> shots = {{"", folder + "/editor.png"}};
+  for (const HostPreset& preset : presets) shots.emplace_back(preset.name, folder + "/" + preset.name + ".png");
+  for (const auto& shot : shots)
+  {
+    SnapshotOptions snap;
+    snap.output = shot.second;
+    snap.settings.preset = shot.first;
+    HostUnit unit;
+    if (PrepareUnit(unit, kRate, 2, 512, HostTransport{}, snap.settings) != kExitOk) return kExitFailure;
+    if (!SnapshotEditor(unit, snap.output, &error))
+    {
+      ReportWarning(error + "; the demo goes on without pictures");
+      pictures = false;
+      break;
+    }
+    written.push_back(snap.output);
+  }
+
+  printf("demo: 8 s of a stereo chord at %d Hz through each factory preset at 120 BPM%s\n", kRate,
+         pictures ? ", with pictures of the editor" : "");
+  for (const std::string& path : written)
+  {
+    struct stat st;
+    const long long bytes = stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    printf("  %-40s %10lld bytes\n", path.c_str(), bytes);
+  }
+  return kExitOk;
+}

@@ -1,0 +1,474 @@
+#include "host/HostUnit.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+// The plug-in's exported component entry, as its bundle exports it.
+extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* storage);
+
+namespace
+{
+
+// What the plug-in bundle's description tells the system on a Mac: the
+// component's codes and name, and the bundle that holds its resources.
+constexpr OSType kComponentType = kAudioUnitType_Effect;
+constexpr OSType kComponentSubtype = QUILL_FOUR_CC('T', 'r', 'm', 'l');
+constexpr OSType kComponentManufacturer = QUILL_FOUR_CC('Q', 'l', 'b', 'r');
+constexpr const char* kComponentName = "quillbarfx: QuillbarTremolo";
+constexpr const char* kPluginBundleID = "com.quillbarfx.audiounit.QuillbarTremolo";
+constexpr const char* kHostBundleID = "com.quillbarfx.quillbar-tremolo";
+
+// The registry calls entries with the storage as a Handle; the plug-in
+// exports its entry with an untyped pointer. Same bits, no cast of the
+// function itself.
+ComponentResult TremoloEntry(ComponentParameters* params, Handle storage)
+{
+  return QuillbarTremolo_Entry(params, storage);
+}
+
+std::string ExecutableFolder()
+{
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  path[n] = 0;
+  char* slash = strrchr(path, '/');
+  if (!slash) return ".";
+  *slash = 0;
+  return path[0] ? path : "/";
+}
+
+// The host installs the plug-in where it lives: beside the program, with its
+// skin images in resources/img.
+Component RegisterComponentOnce()
+{
+  static std::once_flag once;
+  static Component component = nullptr;
+  std::call_once(once, [] {
+    const std::string folder = ExecutableFolder();
+    QuillSetMainBundle(kHostBundleID, folder.c_str());
+    QuillRegisterBundle(kPluginBundleID, folder.c_str(), (folder + "/resources").c_str());
+    ComponentDescription desc{kComponentType, kComponentSubtype, kComponentManufacturer, 0, 0};
+    component = QuillRegisterComponent(&desc, TremoloEntry, kComponentName);
+  });
+  return component;
+}
+
+std::string StatusText(OSStatus status)
+{
+  return "status " + std::to_string(status);
+}
+
+std::string StringOf(CFStringRef s)
+{
+  if (!s) return "";
+  if (const char* p = CFStringGetCStringPtr(s, kCFStringEncodingUTF8)) return p;
+  char buffer[512];
+  if (!CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8)) return "";
+  return buffer;
+}
+
+} // namespace
+
+std::string JoinNames(const std::vector<std::string>& names)
+{
+  std::string text;
+  for (const std::string& name : names)
+  {
+    if (!text.empty()) text += ", ";
+    text += "\"" + name + "\"";
+  }
+  return text;
+}
+
+HostUnit::~HostUnit()
+{
+  if (!mUnit) return;
+  if (mInitialized) AudioUnitUninitialize(mUnit);
+  CloseComponent(mUnit);
+}
+
+bool HostUnit::Open(std::string* error)
+{
+  RegisterComponentOnce();
+  ComponentDescription looking{kComponentType, kComponentSubtype, kComponentManufacturer, 0, 0};
+  Component component = FindNextComponent(nullptr, &looking);
+  if (!component)
+  {
+    *error = "the tremolo component is not registered";
+    return false;
+  }
+  const OSErr err = OpenAComponent(component, &mUnit);
+  if (err != noErr || !mUnit)
+  {
+    mUnit = nullptr;
+    *error = "the tremolo component cannot be opened (" + StatusText(err) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool HostUnit::Configure(double sampleRate, int channels, int blockFrames, const HostTransport& transport,
+                         std::string* error)
+{
+  mSampleRate = sampleRate;
+  mChannels = channels;
+  mBlockFrames = static_cast<UInt32>(blockFrames);
+  mTransport = transport;
+
+  auto fail = [&](const char* what, OSStatus status) {
+    *error = std::string("the plug-in refused ") + what + " (" + StatusText(status) + ")";
+    return false;
+  };
+
+  Float64 rate = sampleRate;
+  OSStatus st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
+                                     sizeof rate);
+  if (st != noErr) return fail("the sample rate", st);
+
+  AudioStreamBasicDescription format{};
+  format.mSampleRate = sampleRate;
+  format.mFormatID = kAudioFormatLinearPCM;
+  format.mFormatFlags = kAudioFormatFlagsAudioUnitCanonical;
+  format.mBytesPerPacket = 4;
+  format.mFramesPerPacket = 1;
+  format.mBytesPerFrame = 4;
+  format.mChannelsPerFrame = static_cast<UInt32>(channels);
+  format.mBitsPerChannel = 32;
+  st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &format,
+                            sizeof format);
+  if (st != noErr) return fail("the input format", st);
+  st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format,
+                            sizeof format);
+  if (st != noErr) return fail("the output format", st);
+
+  UInt32 maxFrames = mBlockFrames;
+  st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &maxFrames,
+                            sizeof maxFrames);
+  if (st != noErr) return fail("the block size", st);
+
+  HostCallbackInfo callbacks{};
+  callbacks.hostUserData = this;
+  callbacks.beatAndTempoProc = BeatAndTempo;
+  callbacks.musicalTimeLocationProc = MusicalTimeLocation;
+  callbacks.transportStateProc = TransportState;
+  st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks,
+                            sizeof callbacks);
+  if (st != noErr) return fail("the host callbacks", st);
+
+  AURenderCallbackStruct input{InputProc, this};
+  st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &input,
+                            sizeof input);
+  if (st != noErr) return fail("the input callback", st);
+
+  st = AudioUnitInitialize(mUnit);
+  if (st != noErr) return fail("to initialize", st);
+  mInitialized = true;
+  return true;
+}
+
+PresetIdentity HostUnit::Identity() const
+{
+  PresetIdentity id;
+  ComponentDescription desc{};
+  if (mUnit && GetComponentInfo(reinterpret_cast<Component>(mUnit), &desc, nullptr, nullptr, nullptr) == noErr)
+  {
+    id.type = desc.componentType;
+    id.subtype = desc.componentSubType;
+    id.manufacturer = desc.componentManufacturer;
+  }
+  return id;
+}
+
+long HostUnit::Version() const
+{
+  return mUnit ? GetComponentVersion(mUnit) : 0;
+}
+
+const std::vector<HostParameter>& HostUnit::Parameters()
+{
+  if (mParametersRead || !mUnit) return mParameters;
+  mParametersRead = true;
+  UInt32 size = 0;
+  if (AudioUnitGetPropertyInfo(mUnit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &size,
+                               nullptr) != noErr)
+    return mParameters;
+  std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
+  if (ids.empty()) return mParameters;
+  size = static_cast<UInt32>(ids.size() * sizeof(AudioUnitParameterID));
+  if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids.data(),
+                           &size) != noErr)
+    return mParameters;
+  ids.resize(size / sizeof(AudioUnitParameterID));
+  for (AudioUnitParameterID id : ids)
+  {
+    AudioUnitParameterInfo info{};
+    UInt32 infoSize = sizeof info;
+    if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, id, &info,
+                             &infoSize) != noErr)
+      continue;
+    HostParameter p;
+    p.id = id;
+    p.name = info.cfNameString ? StringOf(info.cfNameString) : std::string(info.name, strnlen(info.name, sizeof info.name));
+    if (info.cfNameString && (info.flags & kAudioUnitParameterFlag_CFNameRelease)) CFRelease(info.cfNameString);
+    p.minValue = info.minValue;
+    p.maxValue = info.maxValue;
+    p.defaultValue = info.defaultValue;
+    p.unit = info.unit;
+    // Whether the host owns unitName is not settled on the platform; a copy
+    // of its text is all the host keeps, and the string is left alone.
+    if (info.unit == kAudioUnitParameterUnit_CustomUnit) p.unitName = StringOf(info.unitName);
+    p.writable = (info.flags & kAudioUnitParameterFlag_IsWritable) != 0;
+    mParameters.push_back(p);
+  }
+  return mParameters;
+}
+
+std::vector<HostPreset> HostUnit::FactoryPresets() const
+{
+  std::vector<HostPreset> presets;
+  CFArrayRef array = nullptr;
+  UInt32 size = sizeof array;
+  if (!mUnit || AudioUnitGetProperty(mUnit, kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &array,
+                                     &size) != noErr || !array)
+    return presets;
+  for (CFIndex i = 0; i < CFArrayGetCount(array); ++i)
+  {
+    const AUPreset* preset = static_cast<const AUPreset*>(CFArrayGetValueAtIndex(array, i));
+    if (!preset) continue;
+    presets.push_back(HostPreset{preset->presetNumber, StringOf(preset->presetName)});
+  }
+  CFRelease(array);
+  return presets;
+}
+
+std::vector<AUChannelInfo> HostUnit::ChannelConfigurations() const
+{
+  std::vector<AUChannelInfo> configs;
+  UInt32 size = 0;
+  if (!mUnit || AudioUnitGetPropertyInfo(mUnit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0,
+                                         &size, nullptr) != noErr)
+    return configs;
+  configs.resize(size / sizeof(AUChannelInfo));
+  if (configs.empty()) return configs;
+  size = static_cast<UInt32>(configs.size() * sizeof(AUChannelInfo));
+  if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, configs.data(),
+                           &size) != noErr)
+    return {};
+  configs.resize(size / sizeof(AUChannelInfo));
+  return configs;
+}
+
+HostPreset HostUnit::CurrentPreset() const
+{
+  AUPreset preset{-1, nullptr};
+  UInt32 size = sizeof preset;
+  if (!mUnit || AudioUnitGetProperty(mUnit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &preset,
+                                     &size) != noErr)
+    return HostPreset{-1, ""};
+  HostPreset result{preset.presetNumber, StringOf(preset.presetName)};
+  CFRelease(preset.presetName);
+  return result;
+}
+
+bool HostUnit::ApplyClassInfo(CFDictionaryRef classInfo, std::string* error)
+{
+  CFPropertyListRef value = classInfo;
+  const OSStatus st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &value,
+                                           sizeof value);
+  if (st != noErr)
+  {
+    *error = "the plug-in refused the saved state (" + StatusText(st) + ")";
+    return false;
+  }
+  return true;
+}
+
+CFDictionaryRef HostUnit::CopyClassInfo(std::string* error) const
+{
+  CFPropertyListRef value = nullptr;
+  UInt32 size = sizeof value;
+  const OSStatus st = AudioUnitGetProperty(mUnit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &value,
+                                           &size);
+  if (st != noErr || !value || CFGetTypeID(value) != CFDictionaryGetTypeID())
+  {
+    if (value) CFRelease(value);
+    *error = "the plug-in gave no saved state (" + StatusText(st) + ")";
+    return nullptr;
+  }
+  return static_cast<CFDictionaryRef>(value);
+}
+
+bool HostUnit::ApplyPresetByName(const std::string& name, std::string* error)
+{
+  const std::vector<HostPreset> presets = FactoryPresets();
+  std::vector<std::string> names;
+  for (const HostPreset& p : presets)
+  {
+    if (p.name == name)
+    {
+      CFStringRef cfName = CFStringCreateWithCString(kCFAllocatorDefault, p.name.c_str(), kCFStringEncodingUTF8);
+      AUPreset preset{p.number, cfName};
+      const OSStatus st = AudioUnitSetProperty(mUnit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0,
+                                               &preset, sizeof preset);
+      CFRelease(cfName);
+      if (st != noErr)
+      {
+        *error = "the plug-in refused preset \"" + name + "\" (" + StatusText(st) + ")";
+        return false;
+      }
+      return true;
+    }
+    names.push_back(p.name);
+  }
+  *error = "unknown preset \"" + name + "\"; the presets are " + JoinNames(names);
+  return false;
+}
+
+int HostUnit::FindParameter(const std::string& name)
+{
+  const std::vector<HostParameter>& params = Parameters();
+  for (size_t i = 0; i < params.size(); ++i)
+    if (params[i].name == name) return static_cast<int>(i);
+  return -1;
+}
+
+bool HostUnit::SetParameter(AudioUnitParameterID id, float value, std::string* error)
+{
+  const OSStatus st = AudioUnitSetParameter(mUnit, id, kAudioUnitScope_Global, 0, value, 0);
+  if (st != noErr)
+  {
+    *error = "the plug-in refused parameter " + std::to_string(id) + " (" + StatusText(st) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool HostUnit::GetParameter(AudioUnitParameterID id, float* value) const
+{
+  return AudioUnitGetParameter(mUnit, id, kAudioUnitScope_Global, 0, value) == noErr;
+}
+
+OSStatus HostUnit::Render(const float* const* in, float* const* out, UInt32 frames)
+{
+  if (!mInitialized || frames == 0 || frames > mBlockFrames) return kAudio_ParamError;
+  mPendingInput = in;
+  mPendingFrames = frames;
+
+  // Room for two buffers; the unit is configured for one or two channels.
+  alignas(AudioBufferList) unsigned char listBytes[offsetof(AudioBufferList, mBuffers) + 2 * sizeof(AudioBuffer)];
+  AudioBufferList* list = reinterpret_cast<AudioBufferList*>(listBytes);
+  list->mNumberBuffers = static_cast<UInt32>(mChannels);
+  for (int c = 0; c < mChannels; ++c)
+  {
+    list->mBuffers[c].mNumberChannels = 1;
+    list->mBuffers[c].mDataByteSize = frames * sizeof(float);
+    list->mBuffers[c].mData = out[c];
+  }
+  AudioTimeStamp stamp{};
+  stamp.mSampleTime = mFramesRendered;
+  stamp.mFlags = kAudioTimeStampSampleTimeValid;
+  AudioUnitRenderActionFlags flags = 0;
+  const OSStatus st = AudioUnitRender(mUnit, &flags, &stamp, 0, frames, list);
+  // A unit that answers with its own buffers instead of ours: copy them over.
+  if (st == noErr)
+  {
+    for (int c = 0; c < mChannels; ++c)
+    {
+      const void* produced = list->mBuffers[c].mData;
+      if (produced && produced != out[c]) memcpy(out[c], produced, frames * sizeof(float));
+    }
+  }
+  mPendingInput = nullptr;
+  mPendingFrames = 0;
+  mFramesRendered += frames;
+  return st;
+}
+
+OSStatus HostUnit::InputProc(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32 bus,
+                             UInt32 frames, AudioBufferList* data)
+{
+  HostUnit* host = static_cast<HostUnit*>(refCon);
+  if (!host || !data || bus != 0 || !host->mPendingInput || frames > host->mPendingFrames)
+    return kAudio_ParamError;
+  for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
+  {
+    AudioBuffer& buffer = data->mBuffers[c];
+    // More buffers than the file has channels would be the unit's mistake;
+    // silence is the safe answer.
+    const float* src = c < static_cast<UInt32>(host->mChannels) ? host->mPendingInput[c] : nullptr;
+    if (!buffer.mData)
+    {
+      if (!src) return kAudio_ParamError;
+      buffer.mData = const_cast<float*>(src);
+    }
+    else if (buffer.mDataByteSize < frames * sizeof(float))
+    {
+      return kAudio_ParamError;
+    }
+    else if (src)
+    {
+      memcpy(buffer.mData, src, frames * sizeof(float));
+    }
+    else
+    {
+      memset(buffer.mData, 0, frames * sizeof(float));
+    }
+    buffer.mDataByteSize = frames * sizeof(float);
+  }
+  return noErr;
+}
+
+double HostUnit::SamplesPerBeat() const
+{
+  return mSampleRate * 60.0 / mTransport.tempoBpm;
+}
+
+double HostUnit::CurrentBeat() const
+{
+  return mTransport.startBeat + mFramesRendered / SamplesPerBeat();
+}
+
+OSStatus HostUnit::BeatAndTempo(void* userData, Float64* beat, Float64* tempo)
+{
+  const HostUnit* host = static_cast<const HostUnit*>(userData);
+  if (!host) return kAudioUnitErr_CannotDoInCurrentContext;
+  if (beat) *beat = host->CurrentBeat();
+  if (tempo) *tempo = host->mTransport.tempoBpm;
+  return noErr;
+}
+
+OSStatus HostUnit::MusicalTimeLocation(void* userData, UInt32* deltaSampleOffsetToNextBeat, Float32* numerator,
+                                       UInt32* denominator, Float64* measureDownBeat)
+{
+  const HostUnit* host = static_cast<const HostUnit*>(userData);
+  if (!host) return kAudioUnitErr_CannotDoInCurrentContext;
+  const double beat = host->CurrentBeat();
+  if (deltaSampleOffsetToNextBeat)
+  {
+    const double toNext = (std::ceil(beat) - beat) * host->SamplesPerBeat();
+    *deltaSampleOffsetToNextBeat = static_cast<UInt32>(std::llround(toNext));
+  }
+  if (numerator) *numerator = 4.0f;
+  if (denominator) *denominator = 4;
+  if (measureDownBeat) *measureDownBeat = std::floor(beat / 4.0) * 4.0;
+  return noErr;
+}
+
+OSStatus HostUnit::TransportState(void* userData, Boolean* playing, Boolean* changed, Float64* sampleInTimeLine,
+                                  Boolean* cycling, Float64* cycleStart, Float64* cycleEnd)
+{
+  const HostUnit* host = static_cast<const HostUnit*>(userData);
+  if (!host) return kAudioUnitErr_CannotDoInCurrentContext;
+  if (playing) *playing = host->mTransport.playing ? 1 : 0;
+  if (changed) *changed = 0;
+  if (sampleInTimeLine) *sampleInTimeLine = host->mTransport.startBeat * host->SamplesPerBeat() + host->mFramesRendered;
+  if (cycling) *cycling = 0;
+  if (cycleStart) *cycleStart = 0.0;
+  if (cycleEnd) *cycleEnd = 0.0;
+  return noErr;
+}

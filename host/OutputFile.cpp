@@ -1,0 +1,134 @@
+#include "host/OutputFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+std::string FolderOf(const std::string& path)
+{
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string CannotWrite(const std::string& path, const char* reason)
+{
+  return "cannot write " + path + ": " + reason;
+}
+
+} // namespace
+
+OutputFile::~OutputFile()
+{
+  Discard();
+}
+
+bool OutputFile::Open(const std::string& path, std::string* error)
+{
+  Discard();
+  if (path.empty())
+  {
+    *error = "cannot write an output with an empty name";
+    return false;
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+  {
+    *error = CannotWrite(path, "it is a folder");
+    return false;
+  }
+  const std::string folder = FolderOf(path);
+  std::string pattern = folder + "/.quillbar-tremolo-XXXXXX";
+  int fd = mkstemp(&pattern[0]);
+  if (fd < 0)
+  {
+    *error = CannotWrite(path, strerror(errno));
+    return false;
+  }
+  // mkstemp makes the file private; give it the permissions a plain create
+  // would, so the renamed output looks like any other file the user writes.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  mPath = path;
+  mTempPath = pattern;
+  mFd = fd;
+  mOwnsFd = true;
+  return true;
+}
+
+int OutputFile::ReleaseDescriptor()
+{
+  mOwnsFd = false;
+  return mFd;
+}
+
+bool OutputFile::Write(const void* data, size_t size, std::string* error)
+{
+  const char* p = static_cast<const char*>(data);
+  while (size > 0)
+  {
+    ssize_t n = write(mFd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+    {
+      *error = CannotWrite(mPath, n < 0 ? strerror(errno) : "nothing written");
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool OutputFile::Commit(std::string* error)
+{
+  if (mTempPath.empty())
+  {
+    *error = CannotWrite(mPath, "nothing was opened");
+    return false;
+  }
+  if (mOwnsFd && mFd >= 0)
+  {
+    const bool closedCleanly = close(mFd) == 0;
+    mFd = -1;
+    mOwnsFd = false;
+    if (!closedCleanly)
+    {
+      *error = CannotWrite(mPath, strerror(errno));
+      Discard();
+      return false;
+    }
+  }
+  if (rename(mTempPath.c_str(), mPath.c_str()) != 0)
+  {
+    *error = CannotWrite(mPath, strerror(errno));
+    Discard();
+    return false;
+  }
+  mTempPath.clear();
+  mFd = -1;
+  return true;
+}
+
+void OutputFile::Discard()
+{
+  if (mOwnsFd && mFd >= 0) close(mFd);
+  mFd = -1;
+  mOwnsFd = false;
+  if (!mTempPath.empty()) unlink(mTempPath.c_str());
+  mTempPath.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string* error)
+{
+  OutputFile out;
+  return out.Open(path, error) && out.Write(data, size, error) && out.Commit(error);
+}

@@ -1,0 +1,47 @@
+// OutputFile: a file that appears under its final name only when complete.
+//
+// The data goes to a temporary file in the same folder (so the final rename
+// stays on one file system and is atomic); Commit() renames it over the
+// target, and destroying an uncommitted OutputFile removes the temporary.
+// A failed run therefore never leaves a half-written output behind, and an
+// existing file of that name stays as it was until the new one is complete.
+#pragma once
+
+#include <string>
+
+class OutputFile
+{
+public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the temporary beside `path`. False with *error set ("cannot
+  // write <path>: <reason>") when the folder is missing or not writable.
+  bool Open(const std::string& path, std::string* error);
+  // Descriptor of the temporary (-1 when not open). Whoever writes through it
+  // may close it; Commit() does not rely on it being open.
+  int Descriptor() const { return mFd; }
+  // Hands the descriptor over: the caller (e.g. a library that closes it)
+  // becomes its owner. -1 when not open.
+  int ReleaseDescriptor();
+  // Writes all `size` bytes; false with *error set on a short write.
+  bool Write(const void* data, size_t size, std::string* error);
+  // Flushes, closes and renames the temporary to the target. False with
+  // *error set (and the temporary removed) on failure.
+  bool Commit(std::string* error);
+  // Removes the temporary; no effect once committed.
+  void Discard();
+
+  const std::string& Path() const { return mPath; }
+
+private:
+  std::string mPath;
+  std::string mTempPath;
+  int mFd = -1;
+  bool mOwnsFd = false;
+};
+
+// Whole-file write through OutputFile. False with *error set on failure.
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string* error);
