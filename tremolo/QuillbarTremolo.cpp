@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
+#include "au/IPlugAU_ViewFactory.h"
 #include "editor/IGraphics.h"
 
 using namespace tremolo_config;
@@ -387,3 +389,34 @@ IPlugAU* MakePlug()
     return nullptr;
   }
 }
+
+// ---------------------------------------------------------------------------
+// Entry points and the view factory class
+
+extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* pPlug)
+{
+  return IPlugAUEntry(params, pPlug);
+}
+
+extern "C" ComponentResult QuillbarTremolo_ViewEntry(ComponentParameters* params, void* pView)
+{
+  return IPlugAUCarbonViewEntry(params, pView);
+}
+
+// The view factory class a host finds by kViewFactoryClassName.
+class QuillbarTremolo_View : public IPlugAUViewFactory
+{
+public:
+  QuillbarTremolo_View() : IPlugAUViewFactory("QuillbarTremolo View") {}
+};
+
+#if QUILL_PLATFORM_STANDIN
+namespace
+{
+AUCocoaUIBase* CreateQuillbarTremoloView() { return new (std::nothrow) QuillbarTremolo_View(); }
+// On a Mac the run-time knows the class as soon as the bundle is loaded;
+// here the class registry learns it when the plug-in's code is.
+[[maybe_unused]] const bool sViewFactoryRegistered =
+  QuillRegisterViewFactoryClass(kViewFactoryClassName, CreateQuillbarTremoloView);
+} // namespace
+#endif

@@ -161,3 +161,8 @@ private:
 // Creates a tremolo while holding a process-wide mutex (the host may open
 // several instances at once). Null if construction fails.
 IPlugAU* MakePlug();
+
+// The exported entries a host calls: the Audio Unit component and the legacy
+// view component. Never throw.
+extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* pPlug);
+extern "C" ComponentResult QuillbarTremolo_ViewEntry(ComponentParameters* params, void* pView);
