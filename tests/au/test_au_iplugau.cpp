@@ -1,0 +1,573 @@
+// The component entry and the property protocol, through the registry.
+#include "AUTestHost.h"
+
+#include <string>
+
+using namespace tremolo_config;
+
+namespace
+{
+
+std::string ToStd(CFStringRef s)
+{
+  char buf[256] = "";
+  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
+  return buf;
+}
+
+struct InfoAnswer
+{
+  OSStatus status;
+  UInt32 size;
+  Boolean writable;
+};
+
+InfoAnswer Info(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element = 0)
+{
+  InfoAnswer a{0, 0xDEAD, 7};
+  a.status = AudioUnitGetPropertyInfo(unit, id, scope, element, &a.size, &a.writable);
+  return a;
+}
+
+} // namespace
+
+// ---- open, can-do, version, close ----------------------------------------------
+
+TEST_F(AUHostTest, CanDoAnswersOneExactlyForTheImplementedSelectors)
+{
+  for (int s = -4; s <= 20; ++s)
+  {
+    const bool expected = (s >= 1 && s <= 7) || (s >= 9 && s <= 11) || (s >= 14 && s <= 17);
+    EXPECT_EQ(ComponentFunctionImplemented(unit, static_cast<SInt16>(s)), expected ? 1 : 0) << "selector " << s;
+  }
+  EXPECT_EQ(ComponentFunctionImplemented(unit, kMusicDeviceMIDIEventSelect), 0);
+}
+
+TEST_F(AUHostTest, VersionIsThePackedPlugInVersion)
+{
+  EXPECT_EQ(GetComponentVersion(unit), kVendorVersion);
+}
+
+TEST_F(AUHostTest, OpenRegistersThePlugInAsStorageAndDropsUnfilledPresets)
+{
+  ASSERT_NE(Plug(), nullptr);
+  EXPECT_EQ(Plug()->GetComponentInstance(), unit);
+  EXPECT_EQ(Plug()->NPresets(), kNumPresets);
+  EXPECT_EQ(Plug()->GetHost(), kHostUnknown) << "identified at open from the main bundle";
+}
+
+TEST_F(AUHostTest, UnknownSelectorsAreRefused)
+{
+  EXPECT_EQ(QuillCallComponent(unit, 8), badComponentSelector);
+  EXPECT_EQ(QuillCallComponent(unit, 0x200), badComponentSelector);
+}
+
+TEST(AUHostLifecycle, CloseDestroysThePlugInAndTheHandleGoesStale)
+{
+  AudioUnit unit = nullptr;
+  ASSERT_EQ(OpenAComponent(TremoloComponent(), &unit), noErr);
+  EXPECT_EQ(CloseComponent(unit), noErr);
+  Float64 sr = 0;
+  UInt32 size = sizeof(sr);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, &size),
+            badComponentInstance);
+}
+
+TEST(AUHostLifecycle, EntryWithoutStorageRefusesEverythingButOpenAndClose)
+{
+  unsigned char block[offsetof(ComponentParameters, params) + 4 * sizeof(long)] = {};
+  ComponentParameters* cp = reinterpret_cast<ComponentParameters*>(block);
+  cp->what = kAudioUnitGetPropertySelect;
+  EXPECT_EQ(QuillbarTremolo_Entry(cp, nullptr), badComponentInstance);
+  cp->what = kComponentCloseSelect;
+  EXPECT_EQ(QuillbarTremolo_Entry(cp, nullptr), noErr);
+  EXPECT_EQ(QuillbarTremolo_Entry(nullptr, nullptr), badComponentSelector);
+}
+
+// ---- property information ----------------------------------------------------------
+
+TEST_F(AUHostTest, PropertyInfoReportsTheSizesAndWritableFlagsOfEveryProperty)
+{
+  struct Row
+  {
+    AudioUnitPropertyID id;
+    AudioUnitScope scope;
+    OSStatus status;
+    UInt32 size;
+    bool writable;
+  };
+  const Row rows[] = {
+    {kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, noErr, 8, true},
+    {kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, noErr, 16, true},
+    {kAudioUnitProperty_SampleRate, kAudioUnitScope_Output, noErr, 8, true},
+    {kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, noErr, 4 * kNumParams, false},
+    {kAudioUnitProperty_ParameterList, kAudioUnitScope_Input, noErr, 0, false},
+    {kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, noErr, 104, false},
+    {kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, kAudioUnitErr_InvalidElement, 8, false},
+    {kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, noErr, 40, true},
+    {kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, noErr, 40, true},
+    {kAudioUnitProperty_ElementCount, kAudioUnitScope_Input, noErr, 4, false},
+    {kAudioUnitProperty_Latency, kAudioUnitScope_Global, noErr, 8, false},
+    {kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, noErr, 8, false},
+    {kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, noErr, 4, true},
+    {kAudioUnitProperty_TailTime, kAudioUnitScope_Global, noErr, 8, false},
+    {kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, noErr, 4, true},
+    {kAudioUnitProperty_LastRenderError, kAudioUnitScope_Global, noErr, 4, false},
+    {kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, noErr, 16, true},
+    {kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, noErr, 8, false},
+    {kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, noErr, 32, true},
+    {kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, noErr, 16, true},
+    {kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, noErr, 16, true},
+    {kAudioUnitProperty_ElementName, kAudioUnitScope_Input, kAudioUnitErr_InvalidProperty, 8, false},
+    {kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, noErr, 24, false},
+    {kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, noErr, 16, false},
+    {kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, noErr, 16, false},
+    {kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, noErr, 24, false},
+  };
+  for (const Row& r : rows)
+  {
+    InfoAnswer a = Info(unit, r.id, r.scope);
+    EXPECT_EQ(a.status, r.status) << "property " << r.id << " scope " << r.scope;
+    EXPECT_EQ(a.size, r.size) << "property " << r.id << " scope " << r.scope;
+    EXPECT_EQ(a.writable != 0, r.writable) << "property " << r.id << " scope " << r.scope;
+  }
+}
+
+TEST_F(AUHostTest, RefusedPropertiesAnswerInvalidPropertyOrValue)
+{
+  for (AudioUnitPropertyID id : {6u, 7u, 9u, 10u, 15u, 17u, 25u, 26u, 29u, 37u, 39u, 46u, 1000u, 123456u})
+    EXPECT_EQ(Info(unit, id, kAudioUnitScope_Global).status, kAudioUnitErr_InvalidProperty) << "property " << id;
+  EXPECT_EQ(Info(unit, kAudioUnitProperty_AudioChannelLayout, kAudioUnitScope_Output).status,
+            kAudioUnitErr_InvalidPropertyValue);
+  // An effect with one output bus publishes no layout tags.
+  EXPECT_EQ(Info(unit, kAudioUnitProperty_SupportedChannelLayoutTags, kAudioUnitScope_Output).status,
+            kAudioUnitErr_InvalidProperty);
+}
+
+TEST_F(AUHostTest, PropertyInfoAcceptsNullOutPointers)
+{
+  EXPECT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, nullptr, nullptr),
+            noErr);
+}
+
+// ---- reading properties ------------------------------------------------------------
+
+TEST_F(AUHostTest, ReadsWithoutSizeOrWithTooSmallABufferAreRefused)
+{
+  Float64 sr = 0;
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, nullptr),
+            kAudio_ParamError);
+  unsigned char small[4] = {1, 2, 3, 4};
+  UInt32 size = sizeof(small);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, small, &size),
+            kAudio_ParamError);
+  EXPECT_EQ(small[0], 1) << "nothing written into a short buffer";
+  UInt32 ids[3];
+  size = sizeof(ids);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size),
+            kAudio_ParamError);
+}
+
+TEST_F(AUHostTest, ParameterListHoldsTheIdsInOrder)
+{
+  UInt32 ids[kNumParams + 1];
+  UInt32 size = sizeof(ids);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size),
+            noErr);
+  ASSERT_EQ(size, 4u * kNumParams);
+  for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(ids[i], static_cast<UInt32>(i));
+}
+
+TEST_F(AUHostTest, ParameterInfoMatchesTheParameterTable)
+{
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    AudioUnitParameterInfo info;
+    UInt32 size = sizeof(info);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info, &size),
+              noErr);
+    const TremoloParamRow& row = kTremoloParams[i];
+    EXPECT_STREQ(info.name, row.name);
+    EXPECT_EQ(ToStd(info.cfNameString), row.name);
+    EXPECT_FLOAT_EQ(info.minValue, static_cast<float>(row.minVal));
+    EXPECT_FLOAT_EQ(info.maxValue, static_cast<float>(row.maxVal));
+    EXPECT_FLOAT_EQ(info.defaultValue, GetParam(i)) << "the current value";
+    EXPECT_EQ(info.flags & 0x48000010u, 0x48000010u);
+    EXPECT_EQ(info.unit, TremoloParamIsInt(i) ? kAudioUnitParameterUnit_Indexed : kAudioUnitParameterUnit_Generic)
+      << row.name;
+    if (info.cfNameString) CFRelease(info.cfNameString);
+    if (info.unitName) CFRelease(info.unitName);
+  }
+}
+
+TEST_F(AUHostTest, ParameterInfoRefusesOtherScopesAndUnknownParameters)
+{
+  AudioUnitParameterInfo info;
+  UInt32 size = sizeof(info);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, kNumParams, &info,
+                                 &size),
+            kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0xFFFFFFFF, &info,
+                                 &size),
+            kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Input, 0, &info, &size),
+            kAudioUnitErr_InvalidScope);
+}
+
+TEST_F(AUHostTest, ElementCountsSampleRateBlockSizeLatencyAndChannelPairs)
+{
+  UInt32 n = 0, size = sizeof(n);
+  const std::pair<AudioUnitScope, UInt32> counts[] = {{kAudioUnitScope_Global, 1},
+                                                      {kAudioUnitScope_Input, 1},
+                                                      {kAudioUnitScope_Output, 1},
+                                                      {kAudioUnitScope_Group, 0}};
+  for (auto [scope, expected] : counts)
+  {
+    size = sizeof(n);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementCount, scope, 0, &n, &size), noErr);
+    EXPECT_EQ(n, expected) << "scope " << scope;
+  }
+  size = sizeof(n);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, &size),
+            noErr);
+  EXPECT_EQ(n, 1024u);
+
+  Float64 latency = -1;
+  size = sizeof(latency);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &latency, &size), noErr);
+  EXPECT_EQ(latency, 0.0);
+
+  AUChannelInfo pairs[4];
+  size = sizeof(pairs);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, pairs,
+                                 &size),
+            noErr);
+  ASSERT_EQ(size, 2 * sizeof(AUChannelInfo));
+  EXPECT_EQ(pairs[0].inChannels, 1);
+  EXPECT_EQ(pairs[0].outChannels, 1);
+  EXPECT_EQ(pairs[1].inChannels, 2);
+  EXPECT_EQ(pairs[1].outChannels, 2);
+}
+
+TEST_F(AUHostTest, ElementNamesAreTheBusLabels)
+{
+  CFStringRef name = nullptr;
+  UInt32 size = sizeof(name);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 0, &name, &size), noErr);
+  EXPECT_EQ(ToStd(name), "input");
+  CFRelease(name);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 1, &name, &size), noErr);
+  EXPECT_EQ(ToStd(name), "aux input");
+  CFRelease(name);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Output, 0, &name, &size),
+            noErr);
+  EXPECT_EQ(ToStd(name), "output");
+  CFRelease(name);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 2, &name, &size),
+            kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Output, 1, &name, &size),
+            kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Global, 0, &name, &size),
+            kAudioUnitErr_InvalidScope);
+}
+
+TEST_F(AUHostTest, ParameterTextsConvertBothWays)
+{
+  // Value to text through the parameter's own display.
+  AudioUnitParameterValue v = 0.25f;
+  AudioUnitParameterStringFromValue sfv = {kDepth, &v, nullptr};
+  UInt32 size = sizeof(sfv);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0, &sfv,
+                                 &size),
+            noErr);
+  char expected[64];
+  Plug()->GetParam(kDepth)->GetDisplayForHost(0.25, false, expected, sizeof(expected), true);
+  EXPECT_EQ(ToStd(sfv.outString), expected);
+  CFRelease(sfv.outString);
+
+  // Text to value: a number parameter reads the number.
+  AudioUnitParameterValueFromString vfs = {kVolume, CFSTR("1.5"), -7.0f};
+  size = sizeof(vfs);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
+                                 &size),
+            noErr);
+  EXPECT_FLOAT_EQ(vfs.outValue, 1.5f);
+
+  // Names cut to the desired length.
+  AudioUnitParameterIDName idName = {kFrequency, 4, nullptr};
+  size = sizeof(idName);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &idName, &size),
+            noErr);
+  EXPECT_EQ(ToStd(idName.outName), "Freq");
+  CFRelease(idName.outName);
+  idName = {kFrequency, kAudioUnitParameterName_Full, nullptr};
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &idName, &size),
+            noErr);
+  EXPECT_EQ(ToStd(idName.outName), "Frequency");
+  CFRelease(idName.outName);
+}
+
+TEST_F(AUHostTest, ParameterTextsForUnknownParametersAreRefused)
+{
+  AudioUnitParameterStringFromValue sfv = {kNumParams, nullptr, nullptr};
+  UInt32 size = sizeof(sfv);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0, &sfv,
+                                 &size),
+            kAudioUnitErr_InvalidParameter);
+  AudioUnitParameterIDName idName = {0xFFFFFFFF, 3, nullptr};
+  size = sizeof(idName);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &idName, &size),
+            kAudioUnitErr_InvalidParameter);
+  AudioUnitParameterValueFromString vfs = {kNumParams, CFSTR("1"), 0.0f};
+  size = sizeof(vfs);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
+                                 &size),
+            kAudioUnitErr_InvalidParameter);
+  // No groups: every clump ID is out of use.
+  AudioUnitParameterNameInfo clump = {1, -1, nullptr};
+  size = sizeof(clump);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
+                                 &size),
+            kAudioUnitErr_PropertyNotInUse);
+}
+
+TEST_F(AUHostTest, FastDispatchHandsOutTheThreeProcedures)
+{
+  for (AudioUnitElement sel : {6u, 7u, 14u})
+  {
+    void* proc = nullptr;
+    UInt32 size = sizeof(proc);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, sel, &proc, &size),
+              noErr);
+    EXPECT_NE(proc, nullptr);
+    EXPECT_EQ(size, 8u);
+  }
+  void* proc = nullptr;
+  UInt32 size = sizeof(proc);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 5, &proc, &size),
+            kAudioUnitErr_InvalidElement);
+}
+
+// ---- parameters ---------------------------------------------------------------------------
+
+TEST_F(AUHostTest, ParametersTravelAsPlainValuesAndAreClamped)
+{
+  EXPECT_EQ(SetParam(kFrequency, 12.5f), noErr);
+  EXPECT_FLOAT_EQ(GetParam(kFrequency), 12.5f);
+  EXPECT_EQ(SetParam(kFrequency, 1000.0f), noErr);
+  EXPECT_FLOAT_EQ(GetParam(kFrequency), 32.0f);
+  EXPECT_EQ(SetParam(kVolume, -3.0f), noErr);
+  EXPECT_FLOAT_EQ(GetParam(kVolume), 0.0f);
+}
+
+TEST_F(AUHostTest, FastDispatchParameterProceduresMatchTheSelectors)
+{
+  AudioUnitGetParameterProc getProc = nullptr;
+  AudioUnitSetParameterProc setProc = nullptr;
+  UInt32 size = 8;
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 6, &getProc, &size),
+            noErr);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 7, &setProc, &size),
+            noErr);
+  ASSERT_EQ(setProc(Storage(), kDepth, kAudioUnitScope_Global, 0, 0.75f, 0), noErr);
+  AudioUnitParameterValue v = 0;
+  ASSERT_EQ(getProc(Storage(), kDepth, kAudioUnitScope_Global, 0, &v), noErr);
+  EXPECT_FLOAT_EQ(v, 0.75f);
+  EXPECT_FLOAT_EQ(GetParam(kDepth), 0.75f);
+}
+
+TEST_F(AUHostTest, ParameterCallsRefuseBadIdsScopesAndPointers)
+{
+  AudioUnitParameterValue v = 5.0f;
+  EXPECT_EQ(AudioUnitGetParameter(unit, kNumParams, kAudioUnitScope_Global, 0, &v), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitGetParameter(unit, 0xFFFFFFFF, kAudioUnitScope_Global, 0, &v), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(v, 5.0f);
+  EXPECT_EQ(AudioUnitSetParameter(unit, kNumParams, kAudioUnitScope_Global, 0, 1.0f, 0),
+            kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitGetParameter(unit, kDepth, kAudioUnitScope_Input, 0, &v), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Output, 0, 1.0f, 0), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitGetParameter(unit, kDepth, kAudioUnitScope_Global, 0, nullptr), kAudio_ParamError);
+  EXPECT_EQ(AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Global, 0, std::nanf(""), 0),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_FLOAT_EQ(GetParam(kDepth), 0.5f);
+}
+
+TEST_F(AUHostTest, ScheduledImmediateEventsApplyInOrderAndRampsAreIgnored)
+{
+  AudioUnitParameterEvent events[3];
+  memset(events, 0, sizeof(events));
+  events[0].parameter = kDepth;
+  events[0].eventType = kParameterEvent_Immediate;
+  events[0].eventValues.immediate.value = 0.2f;
+  events[1].parameter = kVolume;
+  events[1].eventType = kParameterEvent_Ramped;
+  events[1].eventValues.ramp.endValue = 0.1f;
+  events[2].parameter = kDepth;
+  events[2].eventType = kParameterEvent_Immediate;
+  events[2].eventValues.immediate.value = 0.9f;
+  ASSERT_EQ(AudioUnitScheduleParameters(unit, events, 3), noErr);
+  EXPECT_FLOAT_EQ(GetParam(kDepth), 0.9f);
+  EXPECT_FLOAT_EQ(GetParam(kVolume), 1.0f);
+
+  events[0].parameter = kNumParams; // the first error is answered
+  EXPECT_EQ(AudioUnitScheduleParameters(unit, events, 1), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitScheduleParameters(unit, nullptr, 2), kAudio_ParamError);
+}
+
+// ---- writing properties and listeners -------------------------------------------------
+
+namespace
+{
+struct SampleRateWatch
+{
+  AudioUnit unit = nullptr;
+  int calls = 0;
+  Float64 seen = 0;
+  static void Listener(void* refCon, AudioUnit unit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+  {
+    SampleRateWatch* self = static_cast<SampleRateWatch*>(refCon);
+    ++self->calls;
+    UInt32 size = sizeof(self->seen);
+    AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &self->seen, &size);
+  }
+};
+} // namespace
+
+TEST_F(AUHostTest, ListenersAreCalledBeforeTheSampleRateChanges)
+{
+  SampleRateWatch watch;
+  ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_SampleRate, &SampleRateWatch::Listener, &watch),
+            noErr);
+  // The same procedure twice is kept once.
+  ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_SampleRate, &SampleRateWatch::Listener, &watch),
+            noErr);
+  Float64 sr = 96000.0;
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
+            noErr);
+  EXPECT_EQ(watch.calls, 1);
+  EXPECT_EQ(watch.seen, 44100.0);
+  Float64 now = 0;
+  UInt32 size = sizeof(now);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &now, &size), noErr);
+  EXPECT_EQ(now, 96000.0);
+
+  ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, kAudioUnitProperty_SampleRate,
+                                                        &SampleRateWatch::Listener, &watch),
+            noErr);
+  sr = 48000.0;
+  AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr));
+  EXPECT_EQ(watch.calls, 1) << "removed";
+}
+
+TEST_F(AUHostTest, WritesWithoutDataOrWithTooLittleAreRefusedAndChangeNothing)
+{
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, nullptr, 8),
+            kAudio_ParamError);
+  Float64 sr = 22050.0;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, 4),
+            kAudio_ParamError);
+  sr = 0.0;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(Plug()->GetSampleRate(), 44100.0);
+
+  UInt32 frames = 0;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames,
+                                 sizeof(frames)),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(Plug()->GetBlockSize(), 1024);
+
+  HostCallbackInfo callbacks = {};
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Input, 0, &callbacks,
+                                 sizeof(callbacks)),
+            kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks, 16),
+            kAudio_ParamError);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &callbacks, 4),
+            kAudioUnitErr_InvalidProperty);
+}
+
+TEST_F(AUHostTest, MaximumFramesPerSliceSetsTheBlockSize)
+{
+  UInt32 frames = 256;
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames,
+                                 sizeof(frames)),
+            noErr);
+  UInt32 now = 0, size = sizeof(now);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &now,
+                                 &size),
+            noErr);
+  EXPECT_EQ(now, 256u);
+}
+
+TEST_F(AUHostTest, HostIdentifierPacksTheVersion)
+{
+  AUHostIdentifier id;
+  id.hostName = CFSTR("Some Host");
+  id.hostVersion = AUNumVersion{0, 0, 0x21, 3};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &id, sizeof(id)),
+            noErr);
+  EXPECT_EQ(Plug()->GetHostVersion(false), 0x30201);
+  char str[32];
+  Plug()->GetHostVersionStr(str);
+  EXPECT_STREQ(str, "v3.2.1");
+}
+
+TEST_F(AUHostTest, OfflineRenderFlagFollowsTheHost)
+{
+  UInt32 on = 1;
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_OfflineRender, kAudioUnitScope_Global, 0, &on, sizeof(on)),
+            noErr);
+  EXPECT_TRUE(Plug()->IsRenderingOffline());
+}
+
+// ---- gesture and value notifications -------------------------------------------------
+
+namespace
+{
+std::vector<AudioUnitEvent> gEvents;
+void RecordEvent(void*, const AudioUnitEvent* e) { gEvents.push_back(*e); }
+} // namespace
+
+TEST_F(AUHostTest, EditorChangesReachTheHostAsGestureAndValueEvents)
+{
+  gEvents.clear();
+  QuillSetAUEventObserver(&RecordEvent, nullptr);
+  Plug()->BeginInformHostOfParamChange(kDepth);
+  Plug()->SetParameterFromGUI(kDepth, 0.3);
+  Plug()->EndInformHostOfParamChange(kDepth);
+  Plug()->BeginInformHostOfParamChange(kNumParams); // not a parameter: nothing sent
+  QuillSetAUEventObserver(nullptr, nullptr);
+
+  ASSERT_EQ(gEvents.size(), 3u);
+  const AudioUnitEventType types[] = {kAudioUnitEvent_BeginParameterChangeGesture,
+                                      kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_EndParameterChangeGesture};
+  for (int i = 0; i < 3; ++i)
+  {
+    EXPECT_EQ(gEvents[i].mEventType, types[i]);
+    EXPECT_EQ(gEvents[i].mArgument.mParameter.mAudioUnit, unit);
+    EXPECT_EQ(gEvents[i].mArgument.mParameter.mParameterID, static_cast<UInt32>(kDepth));
+    EXPECT_EQ(gEvents[i].mArgument.mParameter.mScope, static_cast<UInt32>(kAudioUnitScope_Global));
+  }
+  EXPECT_FLOAT_EQ(GetParam(kDepth), 0.3f) << "the host reads the value back";
+}
+
+namespace
+{
+int gPresetListenerCalls = 0;
+void PresetListener(void*, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+{
+  if (id == kAudioUnitProperty_PresentPreset) ++gPresetListenerCalls;
+}
+} // namespace
+
+TEST_F(AUHostTest, ProgramChangeCallsThePresentPresetListeners)
+{
+  gPresetListenerCalls = 0;
+  ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_PresentPreset, &PresetListener, nullptr), noErr);
+  Plug()->InformHostOfProgramChange();
+  EXPECT_EQ(gPresetListenerCalls, 1);
+  ASSERT_EQ(AudioUnitRemovePropertyListener(unit, kAudioUnitProperty_PresentPreset, &PresetListener), noErr);
+  Plug()->InformHostOfProgramChange();
+  EXPECT_EQ(gPresetListenerCalls, 1);
+}
