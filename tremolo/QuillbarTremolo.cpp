@@ -5,7 +5,11 @@
 #include <new>
 
 #include "au/IPlugAU_ViewFactory.h"
-#include "editor/IGraphics.h"
+#include "editor/IGraphicsHeadless.h"
+#include "tremolo/IKnobMultiControlCap.h"
+#include "tremolo/IPlotControl.h"
+#include "tremolo/IRadioButtonCap.h"
+#include "tremolo/QuillbarTremoloUIConfig.h"
 
 using namespace tremolo_config;
 
@@ -35,8 +39,7 @@ QuillbarTremolo::QuillbarTremolo(IPlugInstanceInfo instanceInfo)
             kSideChainChannels)
 {
   CreateParams();
-  // The editor assembly hooks in here once it exists; until then there is no
-  // editor and every editor call below is skipped.
+  CreateGraphics();
   CreatePresets();
 
   plotPoints = 200;
@@ -64,6 +67,80 @@ void QuillbarTremolo::CreateParams()
     else
       param->InitDouble(row.name, row.defaultVal, row.minVal, row.maxVal, row.step, "", "", row.shape);
   }
+}
+
+void QuillbarTremolo::CreateGraphics()
+{
+  IGraphics* gui = MakeGraphics(this, kTremoloEditorWidth, kTremoloEditorHeight, 0);
+  if (!gui) return;
+  gui->AttachBackground(kTremoloBackgroundId, kTremoloBackgroundPath);
+
+  const QuillbarTremoloUIConfig config;
+  for (int i = 0; i < config.Size(); ++i)
+  {
+    const ControlProperty* p = config.Get(i);
+    if (!p->isParam || p->rects.empty() || p->bitmapIds.empty()) continue;
+    IBitmap bitmaps[2];
+    const size_t nBitmaps = std::min<size_t>(2, p->bitmapIds.size());
+    for (size_t b = 0; b < nBitmaps; ++b)
+      bitmaps[b] = gui->LoadIBitmap(p->bitmapIds[b], p->bitmapPaths[b].c_str(), p->frameCounts[b]);
+    IBitmap* caption = nBitmaps > 1 ? &bitmaps[1] : nullptr;
+    const IRECT& pos = p->rects[0];
+
+    switch (p->kind)
+    {
+      case kUIKnobCap:
+        gui->AttachControl(new IKnobMultiControlCap(this, pos.L, pos.T, p->paramIdx, &bitmaps[0], caption,
+                                                    static_cast<EAlignment>(p->alignment), kVertical,
+                                                    DEFAULT_GEARING, false));
+        break;
+      case kUIRadioButtonsCap:
+      {
+        // Three Prefix choices side by side, the caption above them.
+        const IRECT offset = p->rects.size() > 1 ? p->rects[1] : IRECT();
+        gui->AttachControl(new IRadioButtonCap(this, pos, p->paramIdx, 3, &bitmaps[0], caption, offset.L,
+                                               offset.T, kHorizontal, false, false));
+        break;
+      }
+      case kUIRadioButtons:
+        gui->AttachControl(new IRadioButtonsControl(this, pos, p->paramIdx, 2, &bitmaps[0], kVertical, false));
+        break;
+      default:
+        break;
+    }
+  }
+
+  const ControlProperty* coverProps = config.Get(QuillbarTremoloUIConfig::kPrefixCoverRecord);
+  IBitmap coverBitmap = gui->LoadIBitmap(coverProps->bitmapIds[0], coverProps->bitmapPaths[0].c_str(),
+                                         coverProps->frameCounts[0]);
+  IControl* cover = new IBitmapControl(this, coverProps->rects[0].L, coverProps->rects[0].T, &coverBitmap,
+                                       IChannelBlend::kBlendNone);
+  gui->AttachControl(cover);
+
+  const ControlProperty* plotProps = config.Get(QuillbarTremoloUIConfig::kPlotRecord);
+  IPlotControl* plotControl = new IPlotControl(this, plotProps->rects[0], nullptr, IColor(255, 110, 255, 110), -1);
+  gui->AttachControl(plotControl);
+
+  {
+    IMutexLock lock(this);
+    prefixCover = cover;
+    plot = plotControl;
+  }
+  AttachGraphics(gui);
+}
+
+void QuillbarTremolo::AttachGraphics(IPlugEditor* pGraphics)
+{
+  if (!pGraphics) return;
+  IMutexLock lock(this);
+  // The base deletes a replaced editor with all its controls; pointers into
+  // it must not outlive it.
+  if (GetEditor() && GetEditor() != pGraphics)
+  {
+    plot = nullptr;
+    prefixCover = nullptr;
+  }
+  IPlugAU::AttachGraphics(pGraphics);
 }
 
 void QuillbarTremolo::CreatePresets()
@@ -177,9 +254,9 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
 void QuillbarTremolo::ReDrawLFO()
 {
   lfo.generate(plotBuffer, plotPoints, false);
-  // The plot control reads plotBuffer when it draws; marking it dirty is all
-  // it needs to pick up the new curve.
-  if (plot && GetEditor()) plot->SetDirty(false);
+  // The plot reads plotBuffer under the plug-in mutex when it draws, so the
+  // curve written here (under the same mutex) is never drawn half-written.
+  if (plot && GetEditor()) plot->AddData(plotBuffer);
 }
 
 void QuillbarTremolo::ResetLFOTempo()
@@ -374,6 +451,15 @@ void QuillbarTremolo::MergeTremAmp(std::vector<double>& amp)
 }
 
 // ---------------------------------------------------------------------------
+
+IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps)
+{
+  if (!plug || width <= 0 || height <= 0) return nullptr;
+  // No window system here: the headless layer draws the same back buffer a
+  // window would show and finds the skin beside the module. A window bridge
+  // replaces this line.
+  return new IGraphicsHeadless(plug, width, height, fps);
+}
 
 IPlugAU* MakePlug()
 {

@@ -30,6 +30,8 @@
 #include "tremolo/QuillbarTremoloConfig.h"
 
 class IControl;
+class IGraphics;
+class IPlotControl;
 
 class QuillbarTremolo : public IPlugAU
 {
@@ -75,10 +77,20 @@ public:
   // thread.
   void SyncLFOPhase(double quarterNotes);
 
+  // Builds the editor (863 x 468: background, eleven parameter controls, the
+  // prefix cover and the LFO plot) and attaches it. Called by the
+  // constructor; a missing skin image leaves that element blank.
+  void CreateGraphics();
+  // Replacing the editor forgets the controls of the old one, which the
+  // base deletes. Takes the plug-in mutex.
+  void AttachGraphics(IPlugEditor* pGraphics) override;
+
   // Editor controls the plug-in talks to; set by the editor assembly, null
   // while there is no editor. Plug-in mutex held.
-  void SetPlotControl(IControl* control) { plot = control; }
+  void SetPlotControl(IPlotControl* control) { plot = control; }
   void SetPrefixCover(IControl* control) { prefixCover = control; }
+  IPlotControl* GetPlotControl() const { return plot; }
+  IControl* GetPrefixCover() const { return prefixCover; }
 
   // The last plot curve (plotPoints values, 0..1). Plug-in mutex held.
   const std::vector<double>& GetPlotBuffer() const { return plotBuffer; }
@@ -134,7 +146,7 @@ private:
   double smoothWindow = 0.0;
   ExtLFO lfo;
   MidiTempo midiTempo;
-  IControl* plot = nullptr;
+  IPlotControl* plot = nullptr;
   IControl* prefixCover = nullptr;
 
   // ---- hand-over ----
@@ -161,6 +173,12 @@ private:
 // Creates a tremolo while holding a process-wide mutex (the host may open
 // several instances at once). Null if construction fails.
 IPlugAU* MakePlug();
+
+// The platform's graphics context for `plug`: width x height pixels (> 0),
+// `fps` redraws per second (<= 0: the framework's default). The only place
+// that chooses the platform layer: headless (no window) on this platform.
+// The caller owns the result until it attaches it; null for a null plug.
+IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps = 0);
 
 // The exported entries a host calls: the Audio Unit component and the legacy
 // view component. Never throw.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor/IGraphicsHeadless.h"
+#include "tremolo/IPlotControl.h"
 
 namespace {
 
@@ -690,8 +691,8 @@ TEST(TremoloEditor, TempoSyncSwapsTheFrequencyKnobForNoteAndPrefix) {
   IControl* prefixA = new StubControl(plug.get(), IRECT{20, 0, 30, 10}, kPrefix);
   IControl* prefixB = new StubControl(plug.get(), IRECT{30, 0, 40, 10}, kPrefix);
   IControl* cover = new StubControl(plug.get(), IRECT{20, 0, 40, 10});
-  IControl* plotControl = new StubControl(plug.get(), IRECT{50, 0, 90, 40});
-  for (IControl* c : {freq, note, prefixA, prefixB, cover, plotControl}) gui->AttachControl(c);
+  IPlotControl* plotControl = new IPlotControl(plug.get(), IRECT{50, 0, 90, 40}, nullptr, COLOR_WHITE);
+  for (IControl* c : {freq, note, prefixA, prefixB, cover, static_cast<IControl*>(plotControl)}) gui->AttachControl(c);
   plug->AttachGraphics(gui);
   {
     IMutexLock lock(plug.get());
