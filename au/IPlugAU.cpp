@@ -1472,13 +1472,16 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
     plug->mLastRenderSampleTime = renderSampleTime;
   }
 
-  if (!pOutBus->mConnected || pOutBus->mNHostChannels != nBuffers)
+  // The connections follow this call's buffer count every time: a host that
+  // once rendered fewer buffers than the bus has must get all of them back
+  // when it hands them again. Setting flags allocates nothing.
   {
     const int startChannelIdx = pOutBus->mPlugChannelStartIdx;
-    const int nConnected = std::min(pOutBus->mNHostChannels, nBuffers);
-    const int nUnconnected = std::max(pOutBus->mNPlugChannels - std::max(nConnected, 0), 0);
+    const int nHost = pOutBus->mNHostChannels >= 0 ? pOutBus->mNHostChannels : pOutBus->mNPlugChannels;
+    const int nConnected = std::max(std::min(nHost, nBuffers), 0);
+    const int nUnconnected = std::max(pOutBus->mNPlugChannels - nConnected, 0);
     plug->SetOutputChannelConnections(startChannelIdx, nConnected, true);
-    plug->SetOutputChannelConnections(startChannelIdx + std::max(nConnected, 0), nUnconnected, false);
+    plug->SetOutputChannelConnections(startChannelIdx + nConnected, nUnconnected, false);
     pOutBus->mConnected = true;
   }
 

@@ -1,0 +1,588 @@
+// The render path, buses and connections, and the host's transport,
+// driven through the registry.
+#include "AUTestHost.h"
+
+#include <cmath>
+#include <memory>
+
+using namespace tremolo_config;
+
+namespace
+{
+
+// Components that forward to the tremolo's entry and count render selectors;
+// the second one also hides its fast-dispatch procedures, as a unit without
+// them would.
+int gRenderSelects = 0;
+
+ComponentResult CountingEntry(ComponentParameters* params, Handle storage)
+{
+  if (params->what == kAudioUnitRenderSelect) ++gRenderSelects;
+  return QuillbarTremolo_Entry(params, storage);
+}
+
+ComponentResult NoFastDispatchEntry(ComponentParameters* params, Handle storage)
+{
+  if (params->what == kAudioUnitGetPropertySelect || params->what == kAudioUnitGetPropertyInfoSelect)
+  {
+    AudioUnitPropertyID id;
+    memcpy(&id, &params->params[1], sizeof(id));
+    if (id == kAudioUnitProperty_FastDispatch) return kAudioUnitErr_InvalidProperty;
+  }
+  return CountingEntry(params, storage);
+}
+
+Component RegisterWrapped(ComponentRoutineProcPtr entry, const char* name)
+{
+  ComponentDescription cd = TremoloDescription();
+  return QuillRegisterComponent(&cd, entry, name);
+}
+
+Component CountingComponent()
+{
+  static Component c = RegisterWrapped(&CountingEntry, "counting tremolo");
+  return c;
+}
+
+Component NoFastDispatchComponent()
+{
+  static Component c = RegisterWrapped(&NoFastDispatchEntry, "tremolo without fast dispatch");
+  return c;
+}
+
+// A failing input.
+OSStatus FailingSource(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
+{
+  return -12345;
+}
+
+// Render notifications: flags seen, in order.
+std::vector<AudioUnitRenderActionFlags> gNotified;
+OSStatus Notify(void*, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
+{
+  gNotified.push_back(*flags);
+  return noErr;
+}
+
+} // namespace
+
+class AURenderTest : public AUHostTest
+{
+protected:
+  SignalSource source;
+
+  // Stereo in and out, the test signal as input, initialized.
+  void Prepare(AudioUnit u = nullptr, SignalSource* src = nullptr)
+  {
+    ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 2, u), noErr);
+    ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2, u), noErr);
+    ASSERT_EQ(SetCallback(src ? src : &source, u), noErr);
+    ASSERT_EQ(AudioUnitInitialize(u ? u : unit), noErr);
+  }
+  // Depth 0 at volume 1: the tremolo passes its input unchanged.
+  void Transparent(AudioUnit u = nullptr) { ASSERT_EQ(SetParam(kDepth, 0.0f, u), noErr); }
+
+  static void ExpectIsTestSignal(BufferList& out, double from, UInt32 frames, int nChannels = 2)
+  {
+    for (int c = 0; c < nChannels; ++c)
+      for (UInt32 i = 0; i < frames; ++i)
+        ASSERT_NEAR(out.channel(c)[i], TestSignal(c, from + i), 1e-6) << "channel " << c << " frame " << i;
+  }
+};
+
+// ---- formats and initialization ------------------------------------------------------
+
+TEST_F(AURenderTest, StereoIsAcceptedAndThreeChannelsRefusedLeavingNoChannels)
+{
+  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 2), noErr);
+  AudioStreamBasicDescription asbd;
+  UInt32 size = sizeof(asbd);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd, &size), noErr);
+  EXPECT_EQ(asbd.mChannelsPerFrame, 2u);
+  EXPECT_EQ(asbd.mFormatID, static_cast<UInt32>(kAudioFormatLinearPCM));
+  EXPECT_EQ(asbd.mFormatFlags, 0x29u);
+  EXPECT_EQ(asbd.mBytesPerFrame, 4u);
+
+  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 3), kAudioUnitErr_InvalidProperty);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd, &size), noErr);
+  EXPECT_EQ(asbd.mChannelsPerFrame, 0u);
+  EXPECT_EQ(Plug()->GetInputBus(0)->mNHostChannels, 0);
+}
+
+TEST_F(AURenderTest, FormatsThatAreNotFloatOrPackedPcmAreRefused)
+{
+  AudioStreamBasicDescription asbd;
+  MakeDefaultASBD(&asbd, 44100.0, 2, false);
+  asbd.mFormatFlags = kAudioFormatFlagIsNonInterleaved;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
+            kAudioUnitErr_InvalidProperty);
+  MakeDefaultASBD(&asbd, 44100.0, 2, false);
+  asbd.mFormatID = QUILL_FOUR_CC('a', 'a', 'c', ' ');
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
+            kAudioUnitErr_InvalidProperty);
+  MakeDefaultASBD(&asbd, 48000.0, 2, false);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &asbd, sizeof(asbd)),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Group, 0, &asbd, sizeof(asbd)),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, 20),
+            kAudio_ParamError);
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
+            noErr);
+  EXPECT_EQ(Plug()->GetSampleRate(), 48000.0) << "an accepted format brings its rate";
+}
+
+TEST_F(AURenderTest, InitializeChecksTheLayout)
+{
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 3), kAudioUnitErr_InvalidProperty);
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2), noErr);
+  EXPECT_EQ(AudioUnitInitialize(unit), badComponentSelector) << "0 in, 2 out is no declared layout";
+  EXPECT_FALSE(Plug()->IsActive());
+
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 2), noErr);
+  EXPECT_EQ(AudioUnitInitialize(unit), noErr);
+  EXPECT_TRUE(Plug()->IsActive());
+  // Once active, the other side's count is checked too.
+  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 1), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitUninitialize(unit), noErr);
+  EXPECT_FALSE(Plug()->IsActive());
+}
+
+// ---- rendering -----------------------------------------------------------------------------
+
+TEST_F(AURenderTest, RenderCallbackFeedsTheProcessing)
+{
+  Prepare();
+  Transparent();
+  BufferList out(2, 512);
+  ASSERT_EQ(Render(out, 0, 512), noErr);
+  EXPECT_EQ(source.calls, 1);
+  EXPECT_EQ(source.lastBus, 0u);
+  ExpectIsTestSignal(out, 0, 512);
+}
+
+TEST_F(AURenderTest, OutputMatchesThePlugInProcessingTheSameInputDirectly)
+{
+  Prepare();
+  ASSERT_EQ(SetParam(kDepth, 0.8f), noErr);
+  ASSERT_EQ(SetParam(kFrequency, 11.0f), noErr);
+
+  std::unique_ptr<IPlugAU> reference(MakePlug());
+  ASSERT_NE(reference, nullptr);
+  reference->GetParam(kDepth)->Set(0.8f);
+  reference->GetParam(kFrequency)->Set(11.0f);
+  reference->SetSampleRate(44100.0);
+  reference->Reset();
+  reference->OnParamReset();
+
+  const UInt32 n = 300;
+  for (int block = 0; block < 4; ++block)
+  {
+    const double t = block * n;
+    BufferList out(2, n);
+    ASSERT_EQ(Render(out, t, n), noErr);
+    std::vector<double> in[2], ref[2];
+    double* ip[2];
+    double* op[2];
+    for (int c = 0; c < 2; ++c)
+    {
+      in[c].resize(n);
+      ref[c].resize(n);
+      for (UInt32 i = 0; i < n; ++i) in[c][i] = TestSignal(c, t + i);
+      ip[c] = in[c].data();
+      op[c] = ref[c].data();
+    }
+    reference->ProcessDoubleReplacing(ip, op, static_cast<int>(n));
+    for (int c = 0; c < 2; ++c)
+      for (UInt32 i = 0; i < n; ++i) ASSERT_NEAR(out.channel(c)[i], ref[c][i], 1e-6) << "block " << block;
+  }
+}
+
+TEST_F(AURenderTest, TwoRendersWithOneTimeStampPullTheInputOnce)
+{
+  Prepare();
+  BufferList out(2, 256);
+  ASSERT_EQ(Render(out, 1000, 256), noErr);
+  ASSERT_EQ(Render(out, 1000, 256), noErr);
+  EXPECT_EQ(source.calls, 1);
+  ASSERT_EQ(Render(out, 1256, 256), noErr);
+  EXPECT_EQ(source.calls, 2);
+}
+
+TEST_F(AURenderTest, BypassCopiesInputToOutput)
+{
+  Prepare();
+  ASSERT_EQ(SetParam(kDepth, 1.0f), noErr);
+  ASSERT_EQ(SetBypass(true), noErr);
+  UInt32 b = 0, size = sizeof(b);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &b, &size), noErr);
+  EXPECT_EQ(b, 1u);
+  BufferList out(2, 400);
+  ASSERT_EQ(Render(out, 0, 400), noErr);
+  ExpectIsTestSignal(out, 0, 400);
+}
+
+TEST_F(AURenderTest, NullOutputBuffersReceiveTheAdaptersOwnMemory)
+{
+  Prepare();
+  Transparent();
+  BufferList out(2, 128, false);
+  ASSERT_EQ(Render(out, 0, 128), noErr);
+  ASSERT_NE(out.list()->mBuffers[0].mData, nullptr);
+  ASSERT_NE(out.list()->mBuffers[1].mData, nullptr);
+  EXPECT_NE(out.list()->mBuffers[0].mData, out.list()->mBuffers[1].mData);
+  ExpectIsTestSignal(out, 0, 128);
+}
+
+TEST_F(AURenderTest, AnUnconnectedInputRendersSilence)
+{
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 2), noErr);
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2), noErr);
+  ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+  BufferList out(2, 64);
+  ASSERT_EQ(Render(out, 0, 64), noErr);
+  for (int c = 0; c < 2; ++c)
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(out.channel(c)[i], 0.0f);
+}
+
+TEST_F(AURenderTest, TheFastDispatchRenderProcedureRendersLikeTheSelector)
+{
+  AudioUnit other = nullptr;
+  ASSERT_EQ(OpenAComponent(TremoloComponent(), &other), noErr);
+  SignalSource otherSource;
+  Prepare();
+  Prepare(other, &otherSource);
+
+  AudioUnitRenderProc renderProc = nullptr;
+  UInt32 size = sizeof(renderProc);
+  ASSERT_EQ(AudioUnitGetProperty(other, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
+                                 kAudioUnitRenderSelect, &renderProc, &size),
+            noErr);
+  ASSERT_NE(renderProc, nullptr);
+  for (int block = 0; block < 3; ++block)
+  {
+    BufferList a(2, 512), b(2, 512);
+    ASSERT_EQ(Render(a, block * 512, 512), noErr);
+    AudioUnitRenderActionFlags flags = 0;
+    AudioTimeStamp ts = SampleTime(block * 512);
+    ASSERT_EQ(renderProc(GetComponentInstanceStorage(other), &flags, &ts, 0, 512, b.list()), noErr);
+    for (int c = 0; c < 2; ++c)
+      for (int i = 0; i < 512; ++i) ASSERT_EQ(a.channel(c)[i], b.channel(c)[i]);
+  }
+  EXPECT_EQ(CloseComponent(other), noErr);
+}
+
+TEST_F(AURenderTest, AnUpstreamUnitWithFastDispatchIsRenderedDirectly)
+{
+  AudioUnit upstream = nullptr;
+  ASSERT_EQ(OpenAComponent(CountingComponent(), &upstream), noErr);
+  Prepare(upstream, &source);
+  Transparent(upstream);
+  Transparent();
+
+  AudioUnitConnection conn = {upstream, 0, 0};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
+                                 sizeof(conn)),
+            noErr);
+  EXPECT_EQ(Plug()->GetInputType(0), eDirectFastProc);
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Output), noErr);
+  ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+
+  gRenderSelects = 0;
+  BufferList out(2, 256);
+  ASSERT_EQ(Render(out, 0, 256), noErr);
+  EXPECT_EQ(gRenderSelects, 0) << "the upstream procedure is called without its entry";
+  EXPECT_EQ(source.calls, 1);
+  ExpectIsTestSignal(out, 0, 256);
+  EXPECT_EQ(CloseComponent(upstream), noErr);
+}
+
+TEST_F(AURenderTest, AnUpstreamUnitWithoutFastDispatchIsPulledThroughItsEntry)
+{
+  AudioUnit upstream = nullptr;
+  ASSERT_EQ(OpenAComponent(NoFastDispatchComponent(), &upstream), noErr);
+  Prepare(upstream, &source);
+  Transparent(upstream);
+  Transparent();
+
+  AudioUnitConnection conn = {upstream, 0, 0};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Global, 0, &conn,
+                                 sizeof(conn)),
+            noErr);
+  EXPECT_EQ(Plug()->GetInputType(0), eDirectNoFastProc);
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Output), noErr);
+  ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+
+  gRenderSelects = 0;
+  BufferList out(2, 256);
+  ASSERT_EQ(Render(out, 0, 256), noErr);
+  ASSERT_EQ(Render(out, 256, 256), noErr);
+  EXPECT_EQ(gRenderSelects, 2);
+  ExpectIsTestSignal(out, 256, 256);
+
+  // Disconnecting: a connection without a source unit.
+  conn.sourceAudioUnit = nullptr;
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
+                                 sizeof(conn)),
+            noErr);
+  EXPECT_EQ(Plug()->GetInputType(0), eNotConnected);
+  EXPECT_EQ(CloseComponent(upstream), noErr);
+}
+
+TEST_F(AURenderTest, ConnectionsToUnknownInputsOrScopesAreRefused)
+{
+  AudioUnitConnection conn = {nullptr, 0, 1};
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
+                                 sizeof(conn)),
+            kAudioUnitErr_InvalidProperty);
+  conn.destInputNumber = 0;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Output, 0, &conn,
+                                 sizeof(conn)),
+            kAudioUnitErr_InvalidProperty);
+  AURenderCallbackStruct cb = {&SignalSource::Render, &source};
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 1, &cb,
+                                 sizeof(cb)),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Global, 0, &cb,
+                                 sizeof(cb)),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(Plug()->GetInputType(0), eNotConnected);
+}
+
+TEST_F(AURenderTest, BadRendersAreRefused)
+{
+  Prepare();
+  BufferList out(2, 2048);
+  EXPECT_EQ(Render(out, 0, 1025), kAudioUnitErr_InvalidPropertyValue) << "more frames than the block size";
+
+  AudioUnitRenderActionFlags flags = 0;
+  AudioTimeStamp ts = SampleTime(0);
+  ts.mFlags = kAudioTimeStampHostTimeValid;
+  EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 0, 64, out.list()), kAudioUnitErr_InvalidPropertyValue);
+  ts = SampleTime(0);
+  EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 1, 64, out.list()), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(AudioUnitRender(unit, &flags, nullptr, 0, 64, out.list()), kAudio_ParamError);
+  EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 0, 64, nullptr), kAudio_ParamError);
+
+  BufferList three(3, 64);
+  EXPECT_EQ(Render(three, 0, 64), kAudio_ParamError) << "more buffers than the bus has channels";
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(three.data[c][0], -99.0f) << "nothing written";
+
+  BufferList shortBuffers(2, 64);
+  shortBuffers.list()->mBuffers[1].mDataByteSize = 32 * sizeof(float);
+  EXPECT_EQ(Render(shortBuffers, 0, 64), kAudio_ParamError);
+  EXPECT_EQ(source.calls, 0) << "refused before pulling";
+}
+
+TEST_F(AURenderTest, FewerBuffersThanTheBusRenderOnlyThoseChannels)
+{
+  Prepare();
+  Transparent();
+  BufferList one(1, 128);
+  ASSERT_EQ(Render(one, 0, 128), noErr);
+  ExpectIsTestSignal(one, 0, 128, 1);
+  BufferList two(2, 128);
+  ASSERT_EQ(Render(two, 128, 128), noErr);
+  ExpectIsTestSignal(two, 128, 128);
+}
+
+TEST_F(AURenderTest, AnUpstreamErrorIsReturnedUnchanged)
+{
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Input), noErr);
+  AURenderCallbackStruct cb = {&FailingSource, nullptr};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &cb,
+                                 sizeof(cb)),
+            noErr);
+  BufferList out(2, 64);
+  EXPECT_EQ(Render(out, 0, 64), -12345);
+}
+
+TEST_F(AURenderTest, RenderNotificationsRunBeforeAndAfterEachRender)
+{
+  Prepare();
+  gNotified.clear();
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &Notify, nullptr), noErr);
+  BufferList out(2, 64);
+  ASSERT_EQ(Render(out, 0, 64), noErr);
+  ASSERT_EQ(gNotified.size(), 2u);
+  EXPECT_EQ(gNotified[0], static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_PreRender));
+  EXPECT_EQ(gNotified[1], static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_PostRender));
+  ASSERT_EQ(AudioUnitRemoveRenderNotify(unit, &Notify, nullptr), noErr);
+  ASSERT_EQ(Render(out, 64, 64), noErr);
+  EXPECT_EQ(gNotified.size(), 2u);
+}
+
+// ---- the host's transport ------------------------------------------------------------------
+
+namespace
+{
+// A host transport: playing from a sample position at a fixed tempo in 4/4.
+struct Transport
+{
+  double tempo = 120.0;
+  double sampleRate = 44100.0;
+  double samplePos = 0.0;
+  bool playing = true;
+  double cycleStart = 0.0, cycleEnd = 8.0;
+
+  double Beat() const { return samplePos / (sampleRate * 60.0 / tempo); }
+
+  static OSStatus BeatAndTempo(void* user, Float64* beat, Float64* tempo)
+  {
+    const Transport* t = static_cast<const Transport*>(user);
+    if (beat) *beat = t->Beat();
+    if (tempo) *tempo = t->tempo;
+    return noErr;
+  }
+  static OSStatus MusicalTime(void* user, UInt32* toNextBeat, Float32* num, UInt32* denom, Float64* downBeat)
+  {
+    const Transport* t = static_cast<const Transport*>(user);
+    if (toNextBeat) *toNextBeat = 0;
+    if (num) *num = 4.0f;
+    if (denom) *denom = 4;
+    if (downBeat) *downBeat = std::floor(t->Beat() / 4.0) * 4.0;
+    return noErr;
+  }
+  static OSStatus State(void* user, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling,
+                        Float64* cycleStart, Float64* cycleEnd)
+  {
+    const Transport* t = static_cast<const Transport*>(user);
+    if (playing) *playing = t->playing;
+    if (changed) *changed = false;
+    if (sample) *sample = t->samplePos;
+    if (cycling) *cycling = true;
+    if (cycleStart) *cycleStart = t->cycleStart;
+    if (cycleEnd) *cycleEnd = t->cycleEnd;
+    return noErr;
+  }
+  HostCallbackInfo Callbacks() { return HostCallbackInfo{this, &BeatAndTempo, &MusicalTime, &State}; }
+};
+} // namespace
+
+TEST_F(AURenderTest, SongStartPositionsAreReportedAsZeroNotUnknown)
+{
+  Transport transport;
+  transport.cycleStart = 0.0;
+  HostCallbackInfo cb = transport.Callbacks();
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
+            noErr);
+  ITimeInfo t;
+  Plug()->GetTime(&t);
+  EXPECT_EQ(t.mPPQPos, 0.0);
+  EXPECT_EQ(t.mSamplePos, 0.0);
+  EXPECT_EQ(t.mLastBar, 0.0);
+  EXPECT_EQ(t.mCycleStart, 0.0);
+  EXPECT_EQ(t.mCycleEnd, 8.0);
+  EXPECT_EQ(t.mTempo, 120.0);
+  EXPECT_TRUE(t.mTransportIsRunning);
+  EXPECT_TRUE(t.mTransportLoopEnabled);
+  EXPECT_EQ(t.mNumerator, 4);
+  EXPECT_EQ(t.mDenominator, 4);
+}
+
+TEST_F(AURenderTest, NegativePositionsAndTemposAreNotTaken)
+{
+  Transport transport;
+  transport.tempo = 0.0; // Beat() is then infinite: report a bad position instead
+  transport.samplePos = -10.0;
+  HostCallbackInfo cb = transport.Callbacks();
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
+            noErr);
+  ITimeInfo t;
+  Plug()->GetTime(&t);
+  EXPECT_EQ(t.mTempo, 120.0);
+  EXPECT_EQ(t.mSamplePos, -1.0);
+  EXPECT_EQ(Plug()->GetTempo(), 120.0);
+}
+
+TEST_F(AURenderTest, SamplePositionTempoAndTimeSignatureComeFromTheHost)
+{
+  Transport transport;
+  transport.samplePos = 99.6;
+  transport.tempo = 93.5;
+  HostCallbackInfo cb = transport.Callbacks();
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
+            noErr);
+  EXPECT_EQ(Plug()->GetSamplePos(), 100);
+  EXPECT_EQ(Plug()->GetTempo(), 93.5);
+  int num = 0, denom = 0;
+  Plug()->GetTimeSig(&num, &denom);
+  EXPECT_EQ(num, 4);
+  EXPECT_EQ(denom, 4);
+}
+
+TEST_F(AURenderTest, WithoutHostCallbacksTheTimeIsTheDefault)
+{
+  ITimeInfo t;
+  t.mPPQPos = 3.0;
+  Plug()->GetTime(&t);
+  EXPECT_EQ(t.mPPQPos, 3.0) << "nothing reported, nothing written";
+  EXPECT_EQ(Plug()->GetSamplePos(), 0);
+  EXPECT_EQ(Plug()->GetTempo(), 120.0);
+}
+
+namespace
+{
+// Renders `blocks` blocks of DC 1 through a tempo-synced tremolo whose host
+// transport starts at startBeat, and returns the left channel.
+std::vector<float> SyncedRender(double startBeat, int blocks)
+{
+  AudioUnit unit = nullptr;
+  EXPECT_EQ(OpenAComponent(TremoloComponent(), &unit), noErr);
+  Transport transport;
+  transport.samplePos = startBeat * (transport.sampleRate * 60.0 / transport.tempo);
+  HostCallbackInfo cb = transport.Callbacks();
+  AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb));
+  AudioUnitSetParameter(unit, kTempoSync, kAudioUnitScope_Global, 0, 1.0f, 0);
+  AudioUnitSetParameter(unit, kNote, kAudioUnitScope_Global, 0, 1.0f, 0); // half notes
+  AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Global, 0, 1.0f, 0);
+  AudioUnitInitialize(unit);
+
+  struct Dc
+  {
+    static OSStatus Render(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
+                           AudioBufferList* list)
+    {
+      for (UInt32 c = 0; c < list->mNumberBuffers; ++c)
+        for (UInt32 i = 0; i < frames; ++i) static_cast<float*>(list->mBuffers[c].mData)[i] = 1.0f;
+      return noErr;
+    }
+  };
+  AURenderCallbackStruct input = {&Dc::Render, nullptr};
+  AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &input, sizeof(input));
+
+  std::vector<float> left;
+  const UInt32 n = 512;
+  for (int b = 0; b < blocks; ++b)
+  {
+    BufferList out(2, n);
+    AudioUnitRenderActionFlags flags = 0;
+    AudioTimeStamp ts = SampleTime(transport.samplePos);
+    EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 0, n, out.list()), noErr);
+    left.insert(left.end(), out.channel(0), out.channel(0) + n);
+    transport.samplePos += n;
+  }
+  EXPECT_EQ(CloseComponent(unit), noErr);
+  return left;
+}
+
+double MaxDiff(const std::vector<float>& a, const std::vector<float>& b)
+{
+  double d = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) d = std::max(d, std::fabs(double(a[i]) - b[i]));
+  return d;
+}
+} // namespace
+
+TEST(AUTempoSync, TheLfoAlignsToTheBarFromTheFirstBarOfTheSongOn)
+{
+  // The same place in the bar, in the first and in the second bar, gives the
+  // same wave; a quarter note later (half a cycle of a half-note LFO) does not.
+  const std::vector<float> firstBar = SyncedRender(0.0, 24);
+  const std::vector<float> secondBar = SyncedRender(4.0, 24);
+  const std::vector<float> quarterLater = SyncedRender(1.0, 24);
+  EXPECT_LT(MaxDiff(firstBar, secondBar), 1e-4);
+  EXPECT_GT(MaxDiff(firstBar, quarterLater), 0.5);
+  // Within the first bar, starting a half note in is a whole cycle on.
+  EXPECT_LT(MaxDiff(firstBar, SyncedRender(2.0, 24)), 1e-4);
+}
