@@ -1,0 +1,306 @@
+// Saving and restoring through the class-info dictionary, the factory
+// presets and the current preset, through the registry.
+#include "AUTestHost.h"
+
+#include <string>
+
+#include "au/CFAUPreset.h"
+
+using namespace tremolo_config;
+
+namespace
+{
+
+std::string ToStd(CFStringRef s)
+{
+  char buf[256] = "";
+  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
+  return buf;
+}
+
+const void* Value(CFDictionaryRef dict, const char* key)
+{
+  CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+  const void* v = CFDictionaryGetValue(dict, k);
+  CFRelease(k);
+  return v;
+}
+
+SInt32 IntValue(CFDictionaryRef dict, const char* key)
+{
+  const void* v = Value(dict, key);
+  SInt32 n = -1;
+  EXPECT_TRUE(v && CFGetTypeID(v) == CFNumberGetTypeID()) << key;
+  if (v) CFNumberGetValue(static_cast<CFNumberRef>(v), kCFNumberSInt32Type, &n);
+  return n;
+}
+
+// A mutable copy of dict.
+CFMutableDictionaryRef Copy(CFDictionaryRef dict)
+{
+  CFMutableDictionaryRef copy =
+    CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+  const CFIndex n = CFDictionaryGetCount(dict);
+  std::vector<const void*> keys(n), values(n);
+  CFDictionaryGetKeysAndValues(dict, keys.data(), values.data());
+  for (CFIndex i = 0; i < n; ++i) CFDictionarySetValue(copy, keys[i], values[i]);
+  return copy;
+}
+
+void Put(CFMutableDictionaryRef dict, const char* key, CFTypeRef value)
+{
+  CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+  if (value) CFDictionarySetValue(dict, k, value);
+  else CFDictionaryRemoveValue(dict, k);
+  CFRelease(k);
+}
+
+CFDataRef Bytes(size_t n)
+{
+  std::vector<UInt8> bytes(n, 0);
+  return CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(n));
+}
+
+} // namespace
+
+class AUStateTest : public AUHostTest
+{
+protected:
+  CFDictionaryRef saved = nullptr;
+
+  void TearDown() override
+  {
+    if (saved) CFRelease(saved);
+    AUHostTest::TearDown();
+  }
+
+  CFDictionaryRef GetClassInfo()
+  {
+    CFPropertyListRef dict = nullptr;
+    UInt32 size = sizeof(dict);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &dict, &size),
+              noErr);
+    return static_cast<CFDictionaryRef>(dict);
+  }
+  OSStatus SetClassInfo(CFPropertyListRef dict)
+  {
+    return AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &dict, sizeof(dict));
+  }
+  std::vector<float> Values()
+  {
+    std::vector<float> v;
+    for (int i = 0; i < kNumParams; ++i) v.push_back(GetParam(i));
+    return v;
+  }
+  AUPreset CurrentPreset()
+  {
+    AUPreset p = {-1, nullptr};
+    UInt32 size = sizeof(p);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, &size),
+              noErr);
+    return p;
+  }
+  std::string CurrentPresetName()
+  {
+    AUPreset p = CurrentPreset();
+    std::string name = ToStd(p.presetName);
+    if (p.presetName) CFRelease(p.presetName);
+    return name;
+  }
+  // Moves every parameter away from the saved state and selects another preset.
+  void Disturb()
+  {
+    AUPreset p = {3, nullptr};
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, &p, sizeof(p)),
+              noErr);
+    ASSERT_EQ(SetParam(kFrequency, 21.0f), noErr);
+  }
+};
+
+// ---- factory and current presets --------------------------------------------------------
+
+TEST_F(AUStateTest, FactoryPresetsAreTheFivePresetsInOrder)
+{
+  CFArrayRef presets = nullptr;
+  UInt32 size = sizeof(presets);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &presets, &size),
+            noErr);
+  ASSERT_NE(presets, nullptr);
+  ASSERT_EQ(CFArrayGetCount(presets), kNumPresets);
+  for (int i = 0; i < kNumPresets; ++i)
+  {
+    // Hosts read the values as AUPreset records.
+    const AUPreset* p = static_cast<const AUPreset*>(CFArrayGetValueAtIndex(presets, i));
+    EXPECT_EQ(p->presetNumber, i);
+    EXPECT_EQ(ToStd(p->presetName), kTremoloPresets[i].name);
+    EXPECT_EQ(static_cast<const CFAUPreset*>(static_cast<const void*>(p))->retainCount, 1) << "the array's reference";
+  }
+  CFRelease(presets);
+}
+
+TEST_F(AUStateTest, TheCurrentPresetIsSelectedAndReportedByNumber)
+{
+  EXPECT_EQ(CurrentPresetName(), "Default");
+  AUPreset p = {1, nullptr};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, &p, sizeof(p)),
+            noErr);
+  AUPreset now = CurrentPreset();
+  EXPECT_EQ(now.presetNumber, 1);
+  EXPECT_EQ(ToStd(now.presetName), "Gated");
+  CFRelease(now.presetName);
+  const TremoloPreset& gated = kTremoloPresets[1];
+  EXPECT_FLOAT_EQ(GetParam(kDepth), static_cast<float>(gated.depth));
+  EXPECT_FLOAT_EQ(GetParam(kNote), static_cast<float>(gated.note));
+  EXPECT_FLOAT_EQ(GetParam(kTempoSync), static_cast<float>(gated.tempoSync));
+
+  // A preset that does not exist changes nothing and is not an error.
+  const std::vector<float> before = Values();
+  p.presetNumber = 99;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof(p)),
+            noErr);
+  EXPECT_EQ(Values(), before);
+  EXPECT_EQ(CurrentPresetName(), "Gated");
+}
+
+// ---- class info -----------------------------------------------------------------------------------
+
+TEST_F(AUStateTest, ClassInfoHoldsTheIdentityThePresetNameAndTheParameterBlock)
+{
+  ASSERT_EQ(SetParam(kFrequency, 9.5f), noErr);
+  saved = GetClassInfo();
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(CFDictionaryGetCount(saved), 6);
+  EXPECT_EQ(IntValue(saved, "version"), kVendorVersion);
+  EXPECT_EQ(static_cast<UInt32>(IntValue(saved, "type")), static_cast<UInt32>(kAudioUnitType_Effect));
+  EXPECT_EQ(IntValue(saved, "subtype"), kUniqueID);
+  EXPECT_EQ(IntValue(saved, "manufacturer"), kMfrID);
+  const void* name = Value(saved, "name");
+  ASSERT_TRUE(name && CFGetTypeID(name) == CFStringGetTypeID());
+  EXPECT_EQ(ToStd(static_cast<CFStringRef>(name)), "Default");
+  const void* data = Value(saved, "data");
+  ASSERT_TRUE(data && CFGetTypeID(data) == CFDataGetTypeID());
+  CFDataRef block = static_cast<CFDataRef>(data);
+  ASSERT_EQ(CFDataGetLength(block), 8 * kNumParams);
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    double v;
+    memcpy(&v, CFDataGetBytePtr(block) + 8 * i, 8);
+    EXPECT_FLOAT_EQ(static_cast<float>(v), GetParam(i)) << "parameter " << i;
+  }
+  EXPECT_EQ(CFGetRetainCount(saved), 1) << "the caller holds the only reference";
+}
+
+TEST_F(AUStateTest, ClassInfoRoundTripRestoresTheNameAndTheValues)
+{
+  ASSERT_EQ(SetParam(kFrequency, 9.5f), noErr);
+  ASSERT_EQ(SetParam(kMode, 1.0f), noErr);
+  const std::vector<float> expected = Values();
+  saved = GetClassInfo();
+  Disturb();
+  ASSERT_NE(Values(), expected);
+  ASSERT_EQ(CurrentPresetName(), "Soft Pan");
+
+  ASSERT_EQ(SetClassInfo(saved), noErr);
+  EXPECT_EQ(Values(), expected);
+  EXPECT_EQ(CurrentPresetName(), "Default");
+}
+
+TEST_F(AUStateTest, DictionariesWithMissingOrWronglyTypedKeysChangeNothing)
+{
+  saved = GetClassInfo();
+  Disturb();
+  const std::vector<float> before = Values();
+  CFStringRef text = CFSTR("not a number");
+  SInt32 seven = 7;
+  CFNumberRef number = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &seven);
+  struct Case
+  {
+    const char* key;
+    CFTypeRef value; // null: key removed
+  };
+  const Case cases[] = {
+    {"version", nullptr},     {"type", nullptr},   {"subtype", nullptr},      {"manufacturer", nullptr},
+    {"name", nullptr},        {"version", text},   {"manufacturer", text},    {"name", number},
+    {"subtype", number},      {"data", text},
+  };
+  for (const Case& c : cases)
+  {
+    CFMutableDictionaryRef bad = Copy(saved);
+    Put(bad, c.key, c.value);
+    EXPECT_EQ(SetClassInfo(bad), kAudioUnitErr_InvalidPropertyValue) << c.key;
+    EXPECT_EQ(Values(), before) << c.key;
+    EXPECT_EQ(CurrentPresetName(), "Soft Pan") << c.key;
+    CFRelease(bad);
+  }
+  CFRelease(number);
+}
+
+TEST_F(AUStateTest, ShortOrOversizedDataBlocksAreRefusedWhole)
+{
+  saved = GetClassInfo();
+  Disturb();
+  const std::vector<float> before = Values();
+  for (size_t n : {size_t(0), size_t(8), size_t(8 * kNumParams - 1), size_t(8 * kNumParams + 8), size_t(4096)})
+  {
+    CFMutableDictionaryRef bad = Copy(saved);
+    CFDataRef data = Bytes(n);
+    Put(bad, "data", data);
+    EXPECT_EQ(SetClassInfo(bad), kAudioUnitErr_InvalidPropertyValue) << n << " bytes";
+    EXPECT_EQ(Values(), before) << n << " bytes";
+    EXPECT_EQ(CurrentPresetName(), "Soft Pan") << n << " bytes";
+    CFRelease(data);
+    CFRelease(bad);
+  }
+}
+
+TEST_F(AUStateTest, WithoutDataTheNamedPresetIsStillRestoredButTheAnswerIsAnError)
+{
+  saved = GetClassInfo();
+  CFMutableDictionaryRef noData = Copy(saved);
+  Put(noData, "data", nullptr);
+  Put(noData, "name", CFSTR("Gated"));
+  EXPECT_EQ(SetClassInfo(noData), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(CurrentPresetName(), "Gated");
+  EXPECT_FLOAT_EQ(GetParam(kDepth), static_cast<float>(kTremoloPresets[1].depth));
+  CFRelease(noData);
+}
+
+TEST_F(AUStateTest, ANameThatMatchesNoPresetRestoresOnlyTheData)
+{
+  ASSERT_EQ(SetParam(kVolume, 0.4f), noErr);
+  const std::vector<float> expected = Values();
+  saved = GetClassInfo();
+  Disturb();
+  CFMutableDictionaryRef renamed = Copy(saved);
+  Put(renamed, "name", CFSTR("A name of a user's own that is longer than sixty-four bytes in all, for sure"));
+  EXPECT_EQ(SetClassInfo(renamed), noErr);
+  EXPECT_EQ(Values(), expected);
+  EXPECT_EQ(CurrentPresetName(), "Soft Pan");
+  CFRelease(renamed);
+}
+
+TEST_F(AUStateTest, AnotherUnitsDictionaryIsRefused)
+{
+  saved = GetClassInfo();
+  Disturb();
+  const std::vector<float> before = Values();
+  CFMutableDictionaryRef other = Copy(saved);
+  SInt32 code = QUILL_FOUR_CC('O', 't', 'h', 'r');
+  CFNumberRef n = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &code);
+  Put(other, "subtype", n);
+  EXPECT_EQ(SetClassInfo(other), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(Values(), before);
+  CFRelease(n);
+  CFRelease(other);
+}
+
+TEST_F(AUStateTest, ClassInfoWritesThatAreNotDictionariesAreRefused)
+{
+  EXPECT_EQ(SetClassInfo(nullptr), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(SetClassInfo(CFSTR("a string")), kAudioUnitErr_InvalidPropertyValue);
+  CFPropertyListRef none = nullptr;
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &none, 4),
+            kAudio_ParamError);
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, nullptr, 8),
+            kAudio_ParamError);
+}
