@@ -18,6 +18,34 @@ namespace
 constexpr long kMaxPresetFileBytes = 1 << 20;
 constexpr int kMaxDepth = 32;
 
+// Deepest element nesting of an XML text, counted from its tags. The XML
+// parser recurses once per level and a file of nothing but opening tags would
+// exhaust the stack long before the size limit; this cheap scan refuses such
+// files first. It may over-count (e.g. a '>' inside an attribute), which only
+// makes it stricter.
+int XmlNestingDepth(const char* xml, size_t length)
+{
+  int depth = 0, deepest = 0;
+  for (size_t i = 0; i < length; ++i)
+  {
+    if (xml[i] != '<') continue;
+    const size_t open = i;
+    while (i < length && xml[i] != '>') ++i;
+    if (open + 1 >= length) break;
+    const char next = xml[open + 1];
+    if (next == '?' || next == '!') continue;
+    if (next == '/')
+    {
+      if (depth > 0) --depth;
+    }
+    else if (!(i < length && i > open && xml[i - 1] == '/'))
+    {
+      deepest = std::max(deepest, ++depth);
+    }
+  }
+  return deepest;
+}
+
 CFTypeRef FromPlist(plist_t node, int depth, std::string* error)
 {
   if (depth > kMaxDepth)
@@ -269,6 +297,17 @@ CFPropertyListRef CreatePropertyListFromXML(const char* xml, size_t length, std:
   if (length >= 8 && memcmp(xml, "bplist00", 8) == 0)
   {
     *error = "binary property lists are not supported; save the preset as XML";
+    return nullptr;
+  }
+  // <plist> itself is one level above the objects.
+  if (XmlNestingDepth(xml, length) > kMaxDepth + 1)
+  {
+    *error = "nested too deeply";
+    return nullptr;
+  }
+  if (length > static_cast<size_t>(kMaxPresetFileBytes))
+  {
+    *error = "too large for a preset";
     return nullptr;
   }
   plist_t root = nullptr;
