@@ -35,6 +35,8 @@ public:
   void Discard();
 
   const std::string& Path() const { return mPath; }
+  // Name of the temporary ("" when not open), for writers that take a path.
+  const std::string& TempPath() const { return mTempPath; }
 
 private:
   std::string mPath;

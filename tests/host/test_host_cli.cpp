@@ -403,9 +403,59 @@ TEST(HostCommands, DemoWritesEveryPresetFile)
     EXPECT_EQ(a.rate, 48000) << p;
     EXPECT_EQ(a.Frames(), 8u * 48000u) << p;
     EXPECT_NE(r.out.find(p + ".wav"), std::string::npos) << r.out;
+    EXPECT_TRUE(FileExists(dir / ("demo/" + p + ".png"))) << p;
   }
+  EXPECT_TRUE(FileExists(dir / "demo/editor.png"));
   // The same demo twice gives the same files: the signal is deterministic.
   ScratchDir again;
   ASSERT_EQ(RunHost(again, {"demo", again / "demo"}).exitCode, 0);
   EXPECT_TRUE(ReadAudio(dir / "demo/Gated.wav").samples == ReadAudio(again / "demo/Gated.wav").samples);
+}
+
+namespace
+{
+
+// Width and height from a PNG's IHDR chunk; 0 x 0 when the file is no PNG.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes)
+{
+  static const char kSignature[] = "\x89PNG\r\n\x1a\n";
+  if (bytes.size() < 24 || bytes.compare(0, 8, kSignature, 8) != 0 || bytes.compare(12, 4, "IHDR") != 0) return {0, 0};
+  auto be32 = [&](size_t at) {
+    return (static_cast<uint32_t>(static_cast<unsigned char>(bytes[at])) << 24) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 16) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 8) |
+           static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3]));
+  };
+  return {be32(16), be32(20)};
+}
+
+} // namespace
+
+TEST(HostSnapshot, WritesTheEditorAsAPngThatFollowsTheSettings)
+{
+  ScratchDir dir;
+  const RunResult plain = RunHost(dir, {"snapshot", dir / "plain.png"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  const RunResult synced =
+      RunHost(dir, {"snapshot", dir / "synced.png", "--preset", "Hard Pan", "--set", "TempoSync=1"});
+  ASSERT_EQ(synced.exitCode, 0) << synced.err;
+  const std::string a = ReadText(dir / "plain.png"), b = ReadText(dir / "synced.png");
+  EXPECT_EQ(PngSize(a), std::make_pair(863u, 468u));
+  EXPECT_EQ(PngSize(b), std::make_pair(863u, 468u));
+  EXPECT_NE(a, b) << "the settings did not change the picture";
+  // The same settings again draw the same picture.
+  ASSERT_EQ(RunHost(dir, {"snapshot", dir / "again.png"}).exitCode, 0);
+  EXPECT_EQ(ReadText(dir / "again.png"), a);
+}
+
+TEST(HostSnapshot, RefusesUnknownNamesAndUnwritableFilesWithoutLeftovers)
+{
+  ScratchDir dir;
+  const RunResult preset = RunHost(dir, {"snapshot", dir / "x.png", "--preset", "Loud"});
+  EXPECT_EQ(preset.exitCode, 2);
+  EXPECT_NE(preset.err.find("Soft Pan"), std::string::npos) << preset.err;
+  const RunResult folder = RunHost(dir, {"snapshot", dir / "missing/x.png"});
+  EXPECT_EQ(folder.exitCode, 1);
+  EXPECT_NE(folder.err.find("missing/x.png"), std::string::npos) << folder.err;
+  EXPECT_TRUE(dir.Entries().empty());
 }
