@@ -459,3 +459,27 @@ TEST(HostSnapshot, RefusesUnknownNamesAndUnwritableFilesWithoutLeftovers)
   EXPECT_NE(folder.err.find("missing/x.png"), std::string::npos) << folder.err;
   EXPECT_TRUE(dir.Entries().empty());
 }
+
+TEST(HostProgress, ShowsOnATerminalForLongInputsOnlyAndNotWhenQuiet)
+{
+  // `script` gives the program a terminal for stderr; without one no bar
+  // is ever drawn, which the other tests already see.
+  if (!FileExists("/usr/bin/script")) GTEST_SKIP() << "no /usr/bin/script to provide a terminal";
+  ScratchDir dir;
+  ASSERT_TRUE(WriteAudio(dir / "long.wav", Constant(1, 8000, 11.0, 0.25f)));
+  ASSERT_TRUE(WriteAudio(dir / "short.wav", Constant(1, 8000, 9.0, 0.25f)));
+  auto onTerminal = [&](const std::string& in, const std::string& extra) {
+    const std::string inner = Quote(QUILL_HOST_BINARY) + " render " + Quote(in) + " " + Quote(dir / "o.wav") + extra;
+    const std::string cmd =
+        "script -qec " + Quote(inner) + " /dev/null < /dev/null > " + Quote(dir / ".tty") + " 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const std::string text = ReadText(dir / ".tty");
+    unlink((dir / ".tty").c_str());
+    return text;
+  };
+  const std::string longRun = onTerminal(dir / "long.wav", "");
+  EXPECT_NE(longRun.find("100%"), std::string::npos) << longRun;
+  EXPECT_NE(longRun.find("real time"), std::string::npos) << longRun;
+  EXPECT_EQ(onTerminal(dir / "long.wav", " --quiet").find('%'), std::string::npos);
+  EXPECT_EQ(onTerminal(dir / "short.wav", "").find('%'), std::string::npos);
+}
