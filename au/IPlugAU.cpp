@@ -556,7 +556,7 @@ ComponentResult IPlugAU::GetParamInfo(int paramIdx, AudioUnitParameterInfo* pInf
 
   const char* name = param->GetNameForHost();
   pInfo->cfNameString = MakeCFString(name);
-  strncpy(pInfo->name, name ? name : "", sizeof(pInfo->name) - 1);
+  snprintf(pInfo->name, sizeof(pInfo->name), "%s", name ? name : "");
 
   switch (param->Type())
   {
@@ -956,8 +956,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
       IParam* param = pIDName->inID <= 0x7fffffffU ? GetParam(static_cast<int>(pIDName->inID)) : nullptr;
       if (!param) return kAudioUnitErr_InvalidParameter;
       char cStr[MAX_PARAM_NAME_LEN];
-      strncpy(cStr, param->GetNameForHost(), MAX_PARAM_NAME_LEN - 1);
-      cStr[MAX_PARAM_NAME_LEN - 1] = '\0';
+      snprintf(cStr, sizeof(cStr), "%s", param->GetNameForHost());
       if (pIDName->inDesiredLength != kAudioUnitParameterName_Full)
       {
         int n = pIDName->inDesiredLength < MAX_PARAM_NAME_LEN - 1 ? pIDName->inDesiredLength : MAX_PARAM_NAME_LEN - 1;
