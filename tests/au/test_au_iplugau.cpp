@@ -56,6 +56,20 @@ TEST_F(AUHostTest, OpenRegistersThePlugInAsStorageAndDropsUnfilledPresets)
   EXPECT_EQ(Plug()->GetHost(), kHostUnknown) << "identified at open from the main bundle";
 }
 
+TEST_F(AUHostTest, InstrumentSelectorsAreAnsweredWithoutEffect)
+{
+  EXPECT_EQ(MusicDeviceMIDIEvent(unit, 0x90, 60, 100, 0), noErr);
+  const UInt8 sysex[] = {0xF0, 0x7E, 0xF7};
+  EXPECT_EQ(MusicDeviceSysEx(unit, sysex, sizeof(sysex)), noErr);
+  EXPECT_EQ(MusicDeviceSysEx(unit, nullptr, 3), kAudio_ParamError);
+  MusicDeviceStdNoteParams note = {2, 64.0f, 90.0f};
+  NoteInstanceID id = 0;
+  EXPECT_EQ(MusicDeviceStartNote(unit, 0, 0, &id, 0, reinterpret_cast<const MusicDeviceNoteParams*>(&note)), noErr);
+  EXPECT_EQ(id, 64u);
+  EXPECT_EQ(MusicDeviceStopNote(unit, 0, id, 0), noErr);
+  EXPECT_EQ(MusicDeviceStartNote(unit, 0, 0, &id, 0, nullptr), kAudio_ParamError);
+}
+
 TEST_F(AUHostTest, UnknownSelectorsAreRefused)
 {
   EXPECT_EQ(QuillCallComponent(unit, 8), badComponentSelector);

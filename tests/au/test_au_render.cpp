@@ -2,8 +2,29 @@
 // driven through the registry.
 #include "AUTestHost.h"
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <new>
+
+// Every allocation of this program is counted, so a test can check that the
+// render path makes none. The replacement pair is malloc/free; the compiler
+// cannot see that the two belong together once standard containers inline
+// them, hence the pragma.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+namespace
+{
+std::atomic<long> gAllocations{0};
+}
+void* operator new(std::size_t n)
+{
+  ++gAllocations;
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace tremolo_config;
 
@@ -347,6 +368,39 @@ TEST_F(AURenderTest, ConnectionsToUnknownInputsOrScopesAreRefused)
                                  sizeof(cb)),
             kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(Plug()->GetInputType(0), eNotConnected);
+}
+
+TEST_F(AURenderTest, RenderingAllocatesNothing)
+{
+  Prepare();
+  AudioUnitRenderProc renderProc = nullptr;
+  UInt32 size = sizeof(renderProc);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
+                                 kAudioUnitRenderSelect, &renderProc, &size),
+            noErr);
+  BufferList out(2, 1024), nullOut(2, 1024, false);
+  ASSERT_EQ(Render(out, 0, 1024), noErr); // first block: whatever warms up
+  AudioUnitRenderActionFlags flags = 0;
+  const long before = gAllocations.load();
+  for (int b = 1; b < 20; ++b)
+  {
+    AudioTimeStamp ts = SampleTime(b * 1024.0);
+    ASSERT_EQ(renderProc(Storage(), &flags, &ts, 0, b % 3 ? 1024 : 100, b % 2 ? out.list() : nullOut.list()), noErr);
+  }
+  EXPECT_EQ(gAllocations.load(), before);
+}
+
+TEST_F(AURenderTest, AConnectionToAUnitThatIsNotOpenIsRefusedAndLeavesTheInputUnconnected)
+{
+  AudioUnit gone = nullptr;
+  ASSERT_EQ(OpenAComponent(TremoloComponent(), &gone), noErr);
+  ASSERT_EQ(CloseComponent(gone), noErr);
+  ASSERT_EQ(SetCallback(&source), noErr);
+  AudioUnitConnection conn = {gone, 0, 0};
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
+                                 sizeof(conn)),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(Plug()->GetInputType(0), eNotConnected) << "the old callback was replaced by the failed connection";
 }
 
 TEST_F(AURenderTest, BadRendersAreRefused)
