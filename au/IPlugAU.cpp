@@ -1506,7 +1506,10 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
 
   if (static_cast<int>(outputBusIdx) == lastConnectedOutputBus)
   {
-    const int lastChannel = 2 * (static_cast<int>(outputBusIdx) + 1);
+    // Channels of the buses after this one are not being rendered. They start
+    // where this bus ends (not at two channels per bus, which would cut off
+    // a single bus of more than two channels).
+    const int lastChannel = pOutBus->mPlugChannelStartIdx + pOutBus->mNPlugChannels;
     if (plug->NOutChannels() > lastChannel)
       plug->SetOutputChannelConnections(lastChannel, plug->NOutChannels() - lastChannel, false);
     if (plug->IsBypassed()) plug->PassThroughBuffers(0.0f, static_cast<int>(nFrames));

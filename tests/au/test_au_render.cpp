@@ -640,3 +640,35 @@ TEST(AUTempoSync, TheLfoAlignsToTheBarFromTheFirstBarOfTheSongOn)
   // Within the first bar, starting a half note in is a whole cycle on.
   EXPECT_LT(MaxDiff(firstBar, SyncedRender(2.0, 24)), 1e-4);
 }
+
+// ---- a wider effect than the tremolo ----------------------------------------------------
+
+namespace
+{
+// One bus of four channels; writes 1 into every output it is handed.
+class FourChannelEffect : public IPlugAU
+{
+public:
+  FourChannelEffect()
+    : IPlugAU(IPlugInstanceInfo(), 0, "4-4", 0, "Four", "", "test", 0x10000, 'Four', 'Test', 0, false, false, false,
+              0)
+  {
+  }
+  void ProcessDoubleReplacing(double**, double** outputs, int nFrames) override
+  {
+    for (int c = 0; c < 4; ++c)
+      for (int i = 0; i < nFrames; ++i) outputs[c][i] = 1.0;
+  }
+};
+} // namespace
+
+TEST(AUWideBus, AllChannelsOfASingleBusWiderThanStereoAreRendered)
+{
+  FourChannelEffect plug;
+  ASSERT_EQ(plug.NOutputBuses(), 1);
+  BufferList out(4, 64);
+  AudioUnitRenderActionFlags flags = 0;
+  AudioTimeStamp ts = SampleTime(0);
+  ASSERT_EQ(IPlugAU::RenderProc(&plug, &flags, &ts, 0, 64, out.list()), noErr);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(out.channel(c)[63], 1.0f) << "channel " << c;
+}
