@@ -76,9 +76,10 @@ bool AudioFileWriter::Commit(std::string* error)
   sf_write_sync(mFile);
   const int err = sf_error(mFile);
   const std::string reason = sf_strerror(mFile);
-  sf_close(mFile);
+  // Closing writes the final header; a full disk can fail here too.
+  const int closeErr = sf_close(mFile);
   mFile = nullptr;
-  if (err != SF_ERR_NO_ERROR)
+  if (err != SF_ERR_NO_ERROR || closeErr != 0)
   {
     *error = "cannot write " + mOut.Path() + ": " + reason;
     mOut.Discard();

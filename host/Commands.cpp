@@ -62,10 +62,14 @@ int PrepareUnit(HostUnit& unit, double sampleRate, int channels, int blockFrames
     ReportError(settings.stateFile + ": " + error);
     return kExitFailure;
   }
-  if (!settings.preset.empty() && !unit.ApplyPresetByName(settings.preset, &error))
+  if (!settings.preset.empty())
   {
-    ReportError(error);
-    return error.compare(0, 7, "unknown") == 0 ? kExitUsage : kExitFailure;
+    const HostUnit::PresetResult result = unit.ApplyPresetByName(settings.preset, &error);
+    if (result != HostUnit::PresetResult::kApplied)
+    {
+      ReportError(error);
+      return result == HostUnit::PresetResult::kUnknownName ? kExitUsage : kExitFailure;
+    }
   }
   for (const ParameterSetting& setting : settings.values)
   {
@@ -266,11 +270,19 @@ int RunRender(const RenderOptions& options)
   int64_t done = 0;
   for (;;)
   {
-    const int64_t got = reader.Read(interleaved.data(), static_cast<int64_t>(block), &error);
-    if (got < 0)
+    // Fill the block: only the last one may be short, whatever the decoder
+    // hands out per call.
+    int64_t got = 0;
+    while (got < static_cast<int64_t>(block))
     {
-      ReportError(error);
-      return kExitFailure;
+      const int64_t n = reader.Read(interleaved.data() + got * channels, static_cast<int64_t>(block) - got, &error);
+      if (n < 0)
+      {
+        ReportError(error);
+        return kExitFailure;
+      }
+      if (n == 0) break;
+      got += n;
     }
     if (got == 0) break;
     const size_t frames = static_cast<size_t>(got);

@@ -263,18 +263,6 @@ std::vector<AUChannelInfo> HostUnit::ChannelConfigurations() const
   return configs;
 }
 
-HostPreset HostUnit::CurrentPreset() const
-{
-  AUPreset preset{-1, nullptr};
-  UInt32 size = sizeof preset;
-  if (!mUnit || AudioUnitGetProperty(mUnit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &preset,
-                                     &size) != noErr)
-    return HostPreset{-1, ""};
-  HostPreset result{preset.presetNumber, StringOf(preset.presetName)};
-  CFRelease(preset.presetName);
-  return result;
-}
-
 bool HostUnit::ApplyClassInfo(CFDictionaryRef classInfo, std::string* error)
 {
   CFPropertyListRef value = classInfo;
@@ -303,7 +291,7 @@ CFDictionaryRef HostUnit::CopyClassInfo(std::string* error) const
   return static_cast<CFDictionaryRef>(value);
 }
 
-bool HostUnit::ApplyPresetByName(const std::string& name, std::string* error)
+HostUnit::PresetResult HostUnit::ApplyPresetByName(const std::string& name, std::string* error)
 {
   const std::vector<HostPreset> presets = FactoryPresets();
   std::vector<std::string> names;
@@ -319,14 +307,14 @@ bool HostUnit::ApplyPresetByName(const std::string& name, std::string* error)
       if (st != noErr)
       {
         *error = "the plug-in refused preset \"" + name + "\" (" + StatusText(st) + ")";
-        return false;
+        return PresetResult::kRefused;
       }
-      return true;
+      return PresetResult::kApplied;
     }
     names.push_back(p.name);
   }
   *error = "unknown preset \"" + name + "\"; the presets are " + JoinNames(names);
-  return false;
+  return PresetResult::kUnknownName;
 }
 
 int HostUnit::FindParameter(const std::string& name)
@@ -346,11 +334,6 @@ bool HostUnit::SetParameter(AudioUnitParameterID id, float value, std::string* e
     return false;
   }
   return true;
-}
-
-bool HostUnit::GetParameter(AudioUnitParameterID id, float* value) const
-{
-  return AudioUnitGetParameter(mUnit, id, kAudioUnitScope_Global, 0, value) == noErr;
 }
 
 OSStatus HostUnit::Render(const float* const* in, float* const* out, UInt32 frames)

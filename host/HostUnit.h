@@ -76,8 +76,6 @@ public:
   std::vector<HostPreset> FactoryPresets() const;
   // Supported (inputs, outputs) channel pairs.
   std::vector<AUChannelInfo> ChannelConfigurations() const;
-  // Current preset (kAudioUnitProperty_PresentPreset); number -1 when unknown.
-  HostPreset CurrentPreset() const;
 
   // Applies a class-info dictionary through kAudioUnitProperty_ClassInfo.
   // False with *error set when the unit refuses it.
@@ -85,16 +83,20 @@ public:
   // The unit's current class-info dictionary (caller releases), or null with
   // *error set.
   CFDictionaryRef CopyClassInfo(std::string* error) const;
-  // Selects the factory preset of that name (exact match). False with *error
-  // listing the valid names when there is none.
-  bool ApplyPresetByName(const std::string& name, std::string* error);
+  enum class PresetResult
+  {
+    kApplied,
+    kUnknownName, // *error lists the valid names
+    kRefused,     // the unit answered with an error status
+  };
+  // Selects the factory preset of that name (exact match) through
+  // kAudioUnitProperty_PresentPreset.
+  PresetResult ApplyPresetByName(const std::string& name, std::string* error);
   // Index of the parameter of that name (exact match), or -1.
   int FindParameter(const std::string& name);
   // Sets a parameter's plain value with the set-parameter call. False with
   // *error set when the unit refuses it.
   bool SetParameter(AudioUnitParameterID id, float value, std::string* error);
-  // Reads a parameter's plain value; false when the unit refuses.
-  bool GetParameter(AudioUnitParameterID id, float* value) const;
 
   // Renders `frames` (1..blockFrames) frames: in[c] and out[c] are planar
   // channels of the configured count. The time stamp's sample time is the
