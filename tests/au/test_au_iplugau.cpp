@@ -585,3 +585,139 @@ TEST_F(AUHostTest, ProgramChangeCallsThePresentPresetListeners)
   Plug()->InformHostOfProgramChange();
   EXPECT_EQ(gPresetListenerCalls, 1);
 }
+
+// ---- parameter information of a plug-in with groups, labels and texts -----------------
+
+namespace
+{
+// Parameters: Time (ms, group Delay), Count (int, group Delay), Mix (group
+// Out), Raw (no label, no group), Mode (enum with texts).
+class GroupedEffect : public IPlugAU
+{
+public:
+  GroupedEffect() : IPlugAU(IPlugInstanceInfo(), 5, "2-2", 0, "Grouped", "", "test", 0x10000, 'Grpd', 'Test', 0,
+                            false, false, false, 0)
+  {
+    GetParam(0)->InitDouble("Time", 10.0, 0.0, 100.0, 0.1, "ms", "Delay");
+    GetParam(1)->InitInt("Count", 2, 1, 8, "", "Delay");
+    GetParam(2)->InitDouble("Mix", 0.5, 0.0, 1.0, 0.01, "", "Out");
+    GetParam(3)->InitDouble("Raw", 0.0, -1.0, 1.0, 0.01);
+    GetParam(4)->InitEnum("Mode", 0, 3);
+    GetParam(4)->SetDisplayText(0, "Soft");
+    GetParam(4)->SetDisplayText(1, "Medium");
+    GetParam(4)->SetDisplayText(2, "Hard");
+  }
+};
+
+// An entry that opens a GroupedEffect and leaves everything else to the
+// adapter's entry.
+ComponentResult GroupedEntry(ComponentParameters* params, Handle storage)
+{
+  if (params->what == kComponentOpenSelect)
+  {
+    ComponentInstance ci = reinterpret_cast<ComponentInstance>(params->params[0]);
+    SetComponentInstanceStorage(ci, reinterpret_cast<Handle>(static_cast<IPlugAU*>(new GroupedEffect)));
+    return noErr;
+  }
+  return IPlugAUEntry(params, storage);
+}
+
+AudioUnitParameterInfo ParamInfo(AudioUnit unit, AudioUnitElement i)
+{
+  AudioUnitParameterInfo info;
+  memset(&info, 0, sizeof(info));
+  UInt32 size = sizeof(info);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info, &size),
+            noErr);
+  return info;
+}
+} // namespace
+
+class AUGroupedTest : public ::testing::Test
+{
+protected:
+  AudioUnit unit = nullptr;
+  void SetUp() override
+  {
+    static Component c = [] {
+      ComponentDescription cd = TremoloDescription();
+      cd.componentSubType = 'Grpd';
+      return QuillRegisterComponent(&cd, &GroupedEntry, "grouped");
+    }();
+    ASSERT_EQ(OpenAComponent(c, &unit), noErr);
+  }
+  void TearDown() override { EXPECT_EQ(CloseComponent(unit), noErr); }
+};
+
+TEST_F(AUGroupedTest, UnitsFollowTheParameterKindAndLabel)
+{
+  AudioUnitParameterInfo time = ParamInfo(unit, 0);
+  EXPECT_EQ(time.unit, static_cast<UInt32>(kAudioUnitParameterUnit_CustomUnit));
+  EXPECT_EQ(ToStd(time.unitName), "ms");
+  EXPECT_EQ(ParamInfo(unit, 1).unit, static_cast<UInt32>(kAudioUnitParameterUnit_Indexed));
+  EXPECT_EQ(ParamInfo(unit, 3).unit, static_cast<UInt32>(kAudioUnitParameterUnit_Generic));
+  EXPECT_EQ(ParamInfo(unit, 4).unit, static_cast<UInt32>(kAudioUnitParameterUnit_Indexed));
+}
+
+TEST_F(AUGroupedTest, ParametersOfOneGroupShareAClump)
+{
+  const UInt32 hasClump = kAudioUnitParameterFlag_HasClump;
+  AudioUnitParameterInfo time = ParamInfo(unit, 0), count = ParamInfo(unit, 1), mix = ParamInfo(unit, 2),
+                         raw = ParamInfo(unit, 3);
+  EXPECT_EQ(time.clumpID, 1u);
+  EXPECT_EQ(count.clumpID, 1u);
+  EXPECT_EQ(mix.clumpID, 2u);
+  EXPECT_TRUE(time.flags & hasClump);
+  EXPECT_FALSE(raw.flags & hasClump);
+  // Asking again does not add the group twice.
+  EXPECT_EQ(ParamInfo(unit, 2).clumpID, 2u);
+
+  for (UInt32 id : {1u, 2u})
+  {
+    AudioUnitParameterNameInfo clump = {id, kAudioUnitParameterName_Full, nullptr};
+    UInt32 size = sizeof(clump);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
+                                   &size),
+              noErr);
+    EXPECT_EQ(ToStd(clump.outName), id == 1 ? "Delay" : "Out");
+    CFRelease(clump.outName);
+  }
+  AudioUnitParameterNameInfo clump = {3, kAudioUnitParameterName_Full, nullptr};
+  UInt32 size = sizeof(clump);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
+                                 &size),
+            kAudioUnitErr_PropertyNotInUse);
+}
+
+TEST_F(AUGroupedTest, ValueStringsListTheDisplayTexts)
+{
+  CFArrayRef texts = nullptr;
+  UInt32 size = sizeof(texts);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 4, &texts,
+                                 &size),
+            noErr);
+  ASSERT_EQ(CFArrayGetCount(texts), 3);
+  EXPECT_EQ(ToStd(static_cast<CFStringRef>(CFArrayGetValueAtIndex(texts, 1))), "Medium");
+  CFRelease(texts);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 0, &texts,
+                                 &size),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &texts,
+                                 &size),
+            kAudioUnitErr_InvalidElement);
+}
+
+TEST_F(AUGroupedTest, TextsMapToKeysAndUnknownTextsLeaveTheValue)
+{
+  AudioUnitParameterValueFromString vfs = {4, CFSTR("Hard"), -1.0f};
+  UInt32 size = sizeof(vfs);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
+                                 &size),
+            noErr);
+  EXPECT_EQ(vfs.outValue, 2.0f);
+  vfs = {4, CFSTR("Loud"), -1.0f};
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
+                                 &size),
+            noErr);
+  EXPECT_EQ(vfs.outValue, -1.0f);
+}
