@@ -30,12 +30,14 @@ public:
                int paramIdx = -1);
   ~IPlotControl() override;
 
+  // Forgets the data, sets the blends (glow: add at 1.0; intermediate
+  // copies: alpha-blended at 1.0) and sizes both private bitmaps to the
+  // working area (a negative size counts as 0). Called by the constructors.
+  void init();
   // Plots `values` (borrowed: it must outlive the control or the next
   // AddData, and is read again at every draw) and marks the control dirty.
   // Caller holds the plug-in mutex when the plug-in owns the vector.
   void AddData(std::vector<double>& values);
-  // Stops plotting: the next draws show only the background.
-  void ClearData() { mData = nullptr; SetDirty(false); }
   // New working area; the private bitmaps (and so the blit) keep their size.
   void SetWorkingRect(IRECT& r) { mWorkingRECT = r; }
 
@@ -60,8 +62,6 @@ public:
   bool HasData() const { return mData != nullptr; }
 
 private:
-  void init();
-
   IBitmap* mBackground = nullptr;
   std::vector<double>* mData = nullptr;
   IRECT mWorkingRECT;
