@@ -27,7 +27,7 @@
 #include "framework/Containers.h"
 #include "framework/IPlugEditor.h"
 #include "framework/IPlugStructs.h"
-#include "raster/lice.h"
+#include "raster/Raster.h"
 
 class IPlugBase;
 class IParam;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "editor/IControl.h"
-#include "raster/lice.h"
+#include "raster/Raster.h"
 
 class IPlotControl : public IControl
 {

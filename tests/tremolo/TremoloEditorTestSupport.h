@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "editor/IGraphicsHeadless.h"
-#include "raster/lice.h"
+#include "raster/Raster.h"
 #include "tremolo/QuillbarTremolo.h"
 
 namespace tremolotest {

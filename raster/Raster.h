@@ -1,9 +1,10 @@
 // The raster library in one include: bitmaps and pixels, combine modes, PNG
-// loading, blits and fills, lines and curves.
+// loading and writing, blits and fills, lines and curves.
 #pragma once
 
 #include "raster/lice_bitmap.h"
 #include "raster/lice_combine.h"
 #include "raster/lice_png.h"
+#include "raster/lice_png_write.h"
 #include "raster/lice_blit.h"
 #include "raster/lice_line.h"
