@@ -47,8 +47,7 @@ ExtLFO::ExtLFO()
   updateIncrement();
   // The owner sets every shape value before the first block anyway; computing
   // them here keeps a bare instance usable too.
-  correctSymmetry();
-  correctSqrAmp();
+  updateShape();
 }
 
 double ExtLFO::edgeFraction() const {
@@ -63,9 +62,10 @@ double ExtLFO::offset(bool running) const {
 void ExtLFO::setFrequency(double hz) {
   if (!(hz > 0.0) || !std::isfinite(hz)) return;  // keep the last valid rate
   frequency = hz;
-  increment = (hz + hz) * pi / sampleRate;
-  correctSymmetry();
-  correctSqrAmp();
+  updateIncrement();
+  // The edge time is a fixed duration, so both the triangle and the square
+  // depend on the rate.
+  updateShape();
 }
 
 double ExtLFO::updateIncrement() {
@@ -76,7 +76,7 @@ double ExtLFO::updateIncrement() {
 void ExtLFO::setSampleRate(double sr) {
   if (!(sr > 0.0) || !std::isfinite(sr)) return;
   sampleRate = sr;
-  increment = frequency * 2.0 * pi / sr;
+  updateIncrement();
 }
 
 void ExtLFO::setSymmetry(double s) {
@@ -92,6 +92,16 @@ void ExtLFO::setForm(double f) {
 }
 
 void ExtLFO::correctSymmetry() {
+  updateTriangle();
+  if (form > 1.0) correctSqrAmp();
+}
+
+void ExtLFO::updateShape() {
+  updateTriangle();
+  correctSqrAmp();
+}
+
+void ExtLFO::updateTriangle() {
   const double t = edgeFraction();
   // d runs from t to 1 - t: neither half of the cycle gets shorter than one
   // edge time.
@@ -101,7 +111,6 @@ void ExtLFO::correctSymmetry() {
   triRiseSlope = 1.0 / (pi * (1.0 - d));
   triFallOffset = 1.0;
   triRiseOffset = (-1.0 - d) / (1.0 - d);
-  if (form > 1.0) correctSqrAmp();
 }
 
 void ExtLFO::correctSqrAmp() {

@@ -63,10 +63,11 @@ class ExtLFO {
   // Symmetry after the edge-time correction (d), strictly inside 0..1.
   double getEffSymmetry() const { return effSymmetry; }
 
-  // Recompute the triangle coefficients and d (and the square ones if
-  // form > 1). Called by the setters; public for owners that change fields
-  // in bulk.
+  // Recomputes d and the triangle coefficients, and the square ones too when
+  // form > 1. Called by the setters; public for owners that change fields in
+  // bulk.
   void correctSymmetry();
+  // Recomputes the square's edge lines from form, d and the rate.
   void correctSqrAmp();
 
   // Writes `count` values in 0..1 into out[0..count-1]. running = true is the
@@ -85,6 +86,10 @@ class ExtLFO {
   // Sum of the offsets (symmetry, phase, and syncPhase when running) in
   // radians.
   double offset(bool running) const;
+  // d and the triangle coefficients only.
+  void updateTriangle();
+  // Every shape coefficient, each computed once.
+  void updateShape();
 
   double pi;
   double frequency;
