@@ -1,5 +1,7 @@
 #include "tremolo/QuillbarTremoloUIConfig.h"
 
+#include "tremolo/QuillbarTremoloConfig.h"
+
 namespace
 {
 
@@ -28,16 +30,18 @@ ControlProperty* MakeRecord(int kind, int paramIdx, int alignment, IRECT positio
   return p;
 }
 
-ControlProperty* WithParam(ControlProperty* p, const char* name, double defaultVal, double minVal, double maxVal,
-                           double step, double shape)
+// Binds a record to its parameter: the definition is the plug-in's own
+// table row, so the editor and the host can never see two versions.
+ControlProperty* WithParam(ControlProperty* p)
 {
+  const TremoloParamRow& row = kTremoloParams[p->paramIdx];
   p->isParam = true;
-  p->name = name;
-  p->defaultVal = defaultVal;
-  p->minVal = minVal;
-  p->maxVal = maxVal;
-  p->step = step;
-  p->shape = shape;
+  p->name = row.name;
+  p->defaultVal = row.defaultVal;
+  p->minVal = row.minVal;
+  p->maxVal = row.maxVal;
+  p->step = row.step;
+  p->shape = row.shape;
   return p;
 }
 
@@ -50,35 +54,24 @@ QuillbarTremoloUIConfig::QuillbarTremoloUIConfig()
 {
   const IRECT none(0, 0, 0, 0);
   Append(WithParam(MakeRecord(kUIKnobCap, 0, 1, IRECT(770, 357, 770, 357), {none},
-                              {{106, "Vol_base_knob8.png", 150}, {107, "Vol_scale_small3.png", 1}}),
-                   "Volume", 1.0, 0.0, 2.0, 0.01, 1.0));
+                              {{106, "Vol_base_knob8.png", 150}, {107, "Vol_scale_small3.png", 1}})));
   Append(WithParam(MakeRecord(kUIKnobCap, 1, 1, IRECT(616, 345, 616, 345), {none},
-                              {{108, "Depth_base_knob6.png", 150}, {109, "Depth_scale_small.png", 1}}),
-                   "Depth", 0.5, 0.0, 1.0, 0.01, 1.0));
+                              {{108, "Depth_base_knob6.png", 150}, {109, "Depth_scale_small.png", 1}})));
   Append(WithParam(MakeRecord(kUIKnobCap, 2, 1, IRECT(185, 250, 0, 0), {none},
-                              {{110, "Freq_base_knob4.png", 150}, {111, "Freq_scale3_small.png", 1}}),
-                   "Frequency", 6.0, 0.1, 32.0, 0.1, 1.0));
+                              {{110, "Freq_base_knob4.png", 150}, {111, "Freq_scale3_small.png", 1}})));
   Append(WithParam(MakeRecord(kUIKnobCap, 3, 1, IRECT(185, 250, 0, 0), {none},
-                              {{112, "Note_base_knob3.png", 7}, {113, "Note_scale3_small.png", 1}}),
-                   "Note", 3.0, 0.0, 6.0, 1.0, 1.0));
+                              {{112, "Note_base_knob3.png", 7}, {113, "Note_scale3_small.png", 1}})));
   Append(WithParam(MakeRecord(kUIKnobCap, 4, 1, IRECT(428, 230, 428, 230), {none},
-                              {kPSSKnob, {115, "Phase_scale_small.png", 1}}),
-                   "Phase", 1.5, 0.5, 2.5, 0.01, 1.0));
+                              {kPSSKnob, {115, "Phase_scale_small.png", 1}})));
   Append(WithParam(MakeRecord(kUIKnobCap, 5, 1, IRECT(428, 368, 428, 368), {none},
-                              {kPSSKnob, {116, "Symm_scale_small.png", 1}}),
-                   "Symmetry", 0.5, 0.0, 1.0, 0.01, 1.0));
+                              {kPSSKnob, {116, "Symm_scale_small.png", 1}})));
   Append(WithParam(MakeRecord(kUIKnobCap, 6, 1, IRECT(428, 95, 428, 95), {none},
-                              {kPSSKnob, {117, "Shape_scale_small.png", 1}}),
-                   "Shape", 1.0, 0.0, 2.0, 0.01, 1.0));
+                              {kPSSKnob, {117, "Shape_scale_small.png", 1}})));
   Append(WithParam(MakeRecord(kUIRadioButtonsCap, 7, 0, IRECT(243, 407, 329, 432), {IRECT(0, -53, 0, 0)},
-                              {kSwitch, {119, "prefix_cap.png", 1}}),
-                   "Prefix", 0.0, 0.0, 2.0, 1.0, 1.0));
-  Append(WithParam(MakeRecord(kUIRadioButtons, 8, 0, IRECT(43, 62, 67, 110), {}, {kSwitch}), "TempoSync", 0.0,
-                   0.0, 1.0, 1.0, 1.0));
-  Append(WithParam(MakeRecord(kUIRadioButtons, 9, 0, IRECT(43, 383, 67, 431), {}, {kSwitch}), "OnOff", 0.0, 0.0,
-                   1.0, 1.0, 1.0));
-  Append(WithParam(MakeRecord(kUIRadioButtons, 10, 0, IRECT(304, 62, 329, 110), {}, {kSwitch}), "Mode", 0.0,
-                   0.0, 1.0, 1.0, 1.0));
+                              {kSwitch, {119, "prefix_cap.png", 1}})));
+  Append(WithParam(MakeRecord(kUIRadioButtons, 8, 0, IRECT(43, 62, 67, 110), {}, {kSwitch})));
+  Append(WithParam(MakeRecord(kUIRadioButtons, 9, 0, IRECT(43, 383, 67, 431), {}, {kSwitch})));
+  Append(WithParam(MakeRecord(kUIRadioButtons, 10, 0, IRECT(304, 62, 329, 110), {}, {kSwitch})));
   Append(MakeRecord(kUIPlot, 12, 0, IRECT(542, 46, 817, 211), {}, {}));
   Append(MakeRecord(kUIBitmap, 13, 0, IRECT(242, 391, 0, 0), {}, {{121, "prefix_none.png", 1}}));
 }

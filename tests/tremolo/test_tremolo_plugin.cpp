@@ -10,29 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "TremoloTestSupport.h"
 #include "editor/IGraphicsHeadless.h"
 #include "tremolo/IPlotControl.h"
+
+using tremolotest::MakeTremolo;
+using tremolotest::SetParam;
 
 namespace {
 
 const double kPi = 3.141592653589793;
-
-// A tremolo as the host leaves it before audio starts: sample rate set,
-// reset, every parameter applied once.
-std::unique_ptr<QuillbarTremolo> makeTremolo(double sampleRate = 44100.0) {
-  std::unique_ptr<QuillbarTremolo> plug(static_cast<QuillbarTremolo*>(MakePlug()));
-  plug->SetSampleRate(sampleRate);
-  plug->Reset();
-  plug->OnParamReset();
-  return plug;
-}
-
-// A parameter change as the host makes it: plain value, under the mutex.
-void setParam(QuillbarTremolo& plug, int idx, double plain) {
-  IMutexLock lock(&plug);
-  plug.GetParam(idx)->Set(plain);
-  plug.OnParamChange(idx);
-}
 
 struct Stereo {
   std::vector<double> left, right;
@@ -132,6 +119,32 @@ TEST(TremoloIdentity, OnOffAndModeAreIntegersTheRestDoubles) {
   EXPECT_DOUBLE_EQ(plug->GetParam(kFrequency)->Value(), 16.05);
 }
 
+TEST(TremoloIdentity, ParametersCarryTheirNamesDefaultsRangesAndSteps) {
+  // Written out independently of the plug-in's table: the editor's records
+  // take their definitions from that table, so this is the one check of it.
+  struct Row {
+    const char* name;
+    double def, min, max, step;
+  };
+  const Row rows[11] = {
+      {"Volume", 1.0, 0.0, 2.0, 0.01},   {"Depth", 0.5, 0.0, 1.0, 0.01},  {"Frequency", 6.0, 0.1, 32.0, 0.1},
+      {"Note", 3.0, 0.0, 6.0, 1.0},      {"Phase", 1.5, 0.5, 2.5, 0.01},  {"Symmetry", 0.5, 0.0, 1.0, 0.01},
+      {"Shape", 1.0, 0.0, 2.0, 0.01},    {"Prefix", 0.0, 0.0, 2.0, 1.0},  {"TempoSync", 0.0, 0.0, 1.0, 1.0},
+      {"OnOff", 0.0, 0.0, 1.0, 1.0},     {"Mode", 0.0, 0.0, 1.0, 1.0},
+  };
+  std::unique_ptr<IPlugAU> plug(MakePlug());
+  for (int i = 0; i < 11; ++i) {
+    const IParam* p = plug->GetParam(i);
+    ASSERT_NE(p, nullptr) << i;
+    EXPECT_STREQ(p->GetNameForHost(), rows[i].name);
+    EXPECT_DOUBLE_EQ(p->GetDefault(), rows[i].def) << rows[i].name;
+    EXPECT_DOUBLE_EQ(p->GetMin(), rows[i].min) << rows[i].name;
+    EXPECT_DOUBLE_EQ(p->GetMax(), rows[i].max) << rows[i].name;
+    EXPECT_DOUBLE_EQ(p->GetStep(), rows[i].step) << rows[i].name;
+    EXPECT_DOUBLE_EQ(p->GetShape(), 1.0) << rows[i].name;
+  }
+}
+
 TEST(TremoloPresets, FactoryPresetsCarryTheirNamesInOrder) {
   std::unique_ptr<IPlugAU> plug(MakePlug());
   const char* names[] = {"Default", "Gated", "Grow Up", "Soft Pan", "Hard Pan"};
@@ -149,7 +162,7 @@ TEST(TremoloPresets, EachPresetRunsAtItsEffectiveRate) {
     bool syncedPhase;
   } cases[] = {{1, 8.0, 2.0, 0.5, true}, {3, 3.7, 1.0, 0.5, false}, {2, 4.0, 1.0, 0.0, true},
                {0, 6.0, 0.0, 0.5, false}, {4, 8.0, 1.5, 0.5, true}, {3, 3.7, 1.0, 0.5, false}};
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   Transport transport;
   for (const Expect& e : cases) {
     ASSERT_TRUE(plug->RestorePreset(e.preset));
@@ -165,7 +178,7 @@ TEST(TremoloPresets, EachPresetRunsAtItsEffectiveRate) {
 }
 
 TEST(TremoloPresets, SoftPanSwingsBetweenTheChannelsAt3Point7Hz) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   ASSERT_TRUE(plug->RestorePreset("Soft Pan"));
   renderDC(*plug, 512);  // past the start-up ramp
   Stereo s = renderDC(*plug, 30000);
@@ -187,7 +200,7 @@ TEST(TremoloPresets, GatedChopsASineIntoSixteenthNotes) {
   // 1 kHz sine through "Gated" at 120 BPM from the song start: a square LFO
   // of 8 Hz, open for the first half of every sixteenth note, shut for the
   // second.
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   ASSERT_TRUE(plug->RestorePreset("Gated"));
   Transport transport;
   const int n = 44100, block = 441;
@@ -217,7 +230,7 @@ TEST(TremoloPresets, GatedChopsASineIntoSixteenthNotes) {
 // --- parameter changes ---------------------------------------------------------
 
 TEST(TremoloParams, FreshInstanceRunsAFreeSymmetricTriangleAt6Hz) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   renderDC(*plug, 64);
   const ExtLFO& lfo = plug->GetRenderLFO();
   EXPECT_DOUBLE_EQ(lfo.getFrequency(), 6.0);
@@ -234,14 +247,14 @@ TEST(TremoloParams, FreshInstanceRunsAFreeSymmetricTriangleAt6Hz) {
 }
 
 TEST(TremoloParams, TempoSyncSwitchesBetweenNoteRateAndFrequency) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   Transport transport;
-  setParam(*plug, kTempoSync, 1.0);
+  SetParam(*plug, kTempoSync, 1.0);
   transport.play(*plug, 128);
   EXPECT_DOUBLE_EQ(plug->GetRenderLFO().getFrequency(), 4.0);  // 120 / 240 * 8
   EXPECT_DOUBLE_EQ(plug->GetControlLFO().getFrequency(), 4.0);
 
-  setParam(*plug, kTempoSync, 0.0);
+  SetParam(*plug, kTempoSync, 0.0);
   transport.play(*plug, 128);
   EXPECT_DOUBLE_EQ(plug->GetRenderLFO().getFrequency(), 6.0);
   EXPECT_EQ(plug->GetRenderLFO().getSyncPhase(), 0.0);
@@ -249,57 +262,57 @@ TEST(TremoloParams, TempoSyncSwitchesBetweenNoteRateAndFrequency) {
 }
 
 TEST(TremoloParams, FrequencyChangesWhileSyncedChangeNothing) {
-  auto a = makeTremolo(), b = makeTremolo();
-  setParam(*a, kTempoSync, 1.0);
-  setParam(*b, kTempoSync, 1.0);
+  auto a = MakeTremolo(), b = MakeTremolo();
+  SetParam(*a, kTempoSync, 1.0);
+  SetParam(*b, kTempoSync, 1.0);
   Transport ta, tb;
   ta.play(*a, 300);
   tb.play(*b, 300);
   std::vector<double> plotBefore = a->GetPlotBuffer();
-  setParam(*a, kFrequency, 25.0);
+  SetParam(*a, kFrequency, 25.0);
   EXPECT_EQ(a->GetPlotBuffer(), plotBefore);
   Stereo sa = ta.play(*a, 300), sb = tb.play(*b, 300);
   EXPECT_EQ(sa.left, sb.left);
   // Switching sync off takes the value over.
-  setParam(*a, kTempoSync, 0.0);
+  SetParam(*a, kTempoSync, 0.0);
   ta.play(*a, 16);
   EXPECT_DOUBLE_EQ(a->GetRenderLFO().getFrequency(), 25.0);
 }
 
 TEST(TremoloParams, NoteAndPrefixChangeTheRateOnlyWhileSynced) {
-  auto plug = makeTremolo();
-  setParam(*plug, kNote, 6.0);
-  setParam(*plug, kPrefix, 2.0);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kNote, 6.0);
+  SetParam(*plug, kPrefix, 2.0);
   renderDC(*plug, 64);
   EXPECT_DOUBLE_EQ(plug->GetRenderLFO().getFrequency(), 6.0);
   EXPECT_DOUBLE_EQ(plug->GetControlLFO().getFrequency(), 6.0);
   // The stored note length is the one sync then uses: 64th triplets at 120.
-  setParam(*plug, kTempoSync, 1.0);
+  SetParam(*plug, kTempoSync, 1.0);
   Transport transport;
   transport.play(*plug, 64);
   EXPECT_DOUBLE_EQ(plug->GetRenderLFO().getFrequency(), 48.0);
-  setParam(*plug, kNote, 2.0);  // quarters, still triplets: 3 Hz
+  SetParam(*plug, kNote, 2.0);  // quarters, still triplets: 3 Hz
   transport.play(*plug, 64);
   EXPECT_DOUBLE_EQ(plug->GetRenderLFO().getFrequency(), 3.0);
 }
 
 TEST(TremoloParams, ShapeChangesRedrawThePlotAndOthersDoNot) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   std::vector<double> triangle = plug->GetPlotBuffer();
-  setParam(*plug, kVolume, 0.3);
-  setParam(*plug, kDepth, 0.9);
-  setParam(*plug, kMode, 1);
+  SetParam(*plug, kVolume, 0.3);
+  SetParam(*plug, kDepth, 0.9);
+  SetParam(*plug, kMode, 1);
   EXPECT_EQ(plug->GetPlotBuffer(), triangle);
-  setParam(*plug, kShape, 2.0);
+  SetParam(*plug, kShape, 2.0);
   std::vector<double> square = plug->GetPlotBuffer();
   EXPECT_NE(square, triangle);
   for (double v : square) ASSERT_TRUE(v >= 0.0 && v <= 1.0);
-  setParam(*plug, kSymmetry, 0.1);
+  SetParam(*plug, kSymmetry, 0.1);
   EXPECT_NE(plug->GetPlotBuffer(), square);
 }
 
 TEST(TremoloParams, OutOfRangeIndexDoesNothingAndReleasesTheLock) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   std::vector<double> before = plug->GetPlotBuffer();
   plug->OnParamChange(11);
   plug->OnParamChange(-1);
@@ -327,9 +340,9 @@ TEST(TremoloGain, SamplesFollowTheCosineEnvelopeWorkedOutByHand) {
   // Cosine, symmetric, phase 1.5: the running wave is (cos x + 1) / 2 with
   // x = 1.5 pi + 2 pi * 6 Hz * n / 44100. Depth 0.5, volume 0.8 on a DC of
   // 0.25 gives 0.25 * 0.8 * (1 - (1 - v) / 2).
-  auto plug = makeTremolo();
-  setParam(*plug, kShape, 0.0);
-  setParam(*plug, kVolume, 0.8);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kShape, 0.0);
+  SetParam(*plug, kVolume, 0.8);
   renderDC(*plug, 1000, 0.25);  // the start-up ramp lives here
   Stereo s = renderDC(*plug, 1000, 0.25);
   for (int j : {0, 1, 137, 500, 999}) {
@@ -342,10 +355,10 @@ TEST(TremoloGain, SamplesFollowTheCosineEnvelopeWorkedOutByHand) {
 }
 
 TEST(TremoloGain, DepthZeroIsPlainVolume) {
-  auto plug = makeTremolo();
-  setParam(*plug, kDepth, 0.0);
-  setParam(*plug, kVolume, 1.7);
-  setParam(*plug, kShape, 2.0);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kDepth, 0.0);
+  SetParam(*plug, kVolume, 1.7);
+  SetParam(*plug, kShape, 2.0);
   for (int block = 0; block < 4; ++block) {
     Stereo s = renderDC(*plug, 2048, 0.5);
     for (double x : s.left) ASSERT_DOUBLE_EQ(x, 0.85);
@@ -356,26 +369,26 @@ TEST(TremoloGain, DepthZeroIsPlainVolume) {
 TEST(TremoloGain, FullDepthSilencesTheTroughAndPassesTheTop) {
   // Square at 0.1 Hz: phase 1 puts the start on the low plateau, phase 0 on
   // the high one.
-  auto plug = makeTremolo();
-  setParam(*plug, kFrequency, 0.1);
-  setParam(*plug, kShape, 2.0);
-  setParam(*plug, kDepth, 1.0);
-  setParam(*plug, kPhase, 1.0);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kFrequency, 0.1);
+  SetParam(*plug, kShape, 2.0);
+  SetParam(*plug, kDepth, 1.0);
+  SetParam(*plug, kPhase, 1.0);
   Stereo low = renderDC(*plug, 256);
   for (double x : low.left) ASSERT_EQ(x, 0.0);
-  setParam(*plug, kPhase, 2.0);  // a full cycle from phase 0: the top
+  SetParam(*plug, kPhase, 2.0);  // a full cycle from phase 0: the top
   renderDC(*plug, 256);          // the jump is softened here
   Stereo high = renderDC(*plug, 256);
   for (double x : high.left) ASSERT_EQ(x, 1.0);
 }
 
 TEST(TremoloGain, PanModeChannelGainsAddUpToTheVolume) {
-  auto plug = makeTremolo();
-  setParam(*plug, kMode, 1);
-  setParam(*plug, kDepth, 1.0);
-  setParam(*plug, kVolume, 0.8);
-  setParam(*plug, kShape, 0.4);
-  setParam(*plug, kSymmetry, 0.2);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kMode, 1);
+  SetParam(*plug, kDepth, 1.0);
+  SetParam(*plug, kVolume, 0.8);
+  SetParam(*plug, kShape, 0.4);
+  SetParam(*plug, kSymmetry, 0.2);
   renderDC(*plug, 100);
   Stereo s = renderDC(*plug, 8000);
   double spread = 0;
@@ -387,10 +400,10 @@ TEST(TremoloGain, PanModeChannelGainsAddUpToTheVolume) {
 }
 
 TEST(TremoloGain, BypassIsBitIdenticalEvenAtVolumeTwo) {
-  auto plug = makeTremolo();
-  setParam(*plug, kVolume, 2.0);
-  setParam(*plug, kDepth, 1.0);
-  setParam(*plug, kOnOff, 1);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kVolume, 2.0);
+  SetParam(*plug, kDepth, 1.0);
+  SetParam(*plug, kOnOff, 1);
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> dist(-1.0, 1.0);
   std::vector<double> inL(777), inR(777), outL(777, 9.0), outR(777, 9.0);
@@ -411,18 +424,18 @@ TEST(TremoloGain, BypassIsBitIdenticalEvenAtVolumeTwo) {
 }
 
 TEST(TremoloGain, BypassKeepsTheWaveRunning) {
-  auto a = makeTremolo(), b = makeTremolo();
+  auto a = MakeTremolo(), b = MakeTremolo();
   renderDC(*a, 500);
   renderDC(*b, 500);
-  setParam(*a, kOnOff, 1);
+  SetParam(*a, kOnOff, 1);
   renderDC(*a, 1234);
   renderDC(*b, 1234);
-  setParam(*a, kOnOff, 0);
+  SetParam(*a, kOnOff, 0);
   EXPECT_EQ(renderDC(*a, 300).left, renderDC(*b, 300).left);
 }
 
 TEST(TremoloGain, EmptyBlocksAndMissingBuffersAreHarmless) {
-  auto a = makeTremolo(), b = makeTremolo();
+  auto a = MakeTremolo(), b = MakeTremolo();
   renderDC(*a, 64);
   renderDC(*b, 64);
   double* none[2] = {nullptr, nullptr};
@@ -443,9 +456,9 @@ TEST(TremoloGain, EmptyBlocksAndMissingBuffersAreHarmless) {
 TEST(TremoloGain, AMonoHostThroughTheBaseRoutingGetsItsChannelProcessed) {
   // Only channel 0 connected, as a host with the "1-1" layout leaves it: the
   // second channel reads and writes the base's scratch buffers.
-  auto plug = makeTremolo();
-  setParam(*plug, kDepth, 0.0);
-  setParam(*plug, kVolume, 0.5);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kDepth, 0.0);
+  SetParam(*plug, kVolume, 0.5);
   plug->SetInputChannelConnections(0, 1, true);
   plug->SetInputChannelConnections(1, 1, false);
   plug->SetOutputChannelConnections(0, 1, true);
@@ -464,10 +477,10 @@ TEST(TremoloGain, AMonoHostThroughTheBaseRoutingGetsItsChannelProcessed) {
 // --- smoothing ------------------------------------------------------------------
 
 TEST(TremoloSmoothing, AHalfStepJumpBecomesTwelveStepsOfFourHundredths) {
-  auto plug = makeTremolo();
-  setParam(*plug, kFrequency, 0.1);
-  setParam(*plug, kShape, 2.0);
-  setParam(*plug, kPhase, 1.0);  // low plateau: lastAmp becomes 0
+  auto plug = MakeTremolo();
+  SetParam(*plug, kFrequency, 0.1);
+  SetParam(*plug, kShape, 2.0);
+  SetParam(*plug, kPhase, 1.0);  // low plateau: lastAmp becomes 0
   renderDC(*plug, 64);
   std::vector<double> amp(64, 0.5);
   plug->MergeTremAmp(amp);
@@ -476,10 +489,10 @@ TEST(TremoloSmoothing, AHalfStepJumpBecomesTwelveStepsOfFourHundredths) {
 }
 
 TEST(TremoloSmoothing, TheLastSampleOfABlockIsNeverReplaced) {
-  auto plug = makeTremolo();
-  setParam(*plug, kFrequency, 0.1);
-  setParam(*plug, kShape, 2.0);
-  setParam(*plug, kPhase, 1.0);
+  auto plug = MakeTremolo();
+  SetParam(*plug, kFrequency, 0.1);
+  SetParam(*plug, kShape, 2.0);
+  SetParam(*plug, kPhase, 1.0);
   renderDC(*plug, 8);
   std::vector<double> amp(8, 1.0);
   plug->MergeTremAmp(amp);
@@ -491,11 +504,11 @@ TEST(TremoloSmoothing, APhaseJumpIsWalkedTowardTheNewWave) {
   // a and b run the same wave; b had its new phase from the start, so its
   // second block is a's second block without softening. The reference walk
   // below is the rule stated independently.
-  auto a = makeTremolo(), b = makeTremolo();
-  setParam(*b, kPhase, 0.7);
+  auto a = MakeTremolo(), b = MakeTremolo();
+  SetParam(*b, kPhase, 0.7);
   Stereo firstA = renderDC(*a, 400);
   renderDC(*b, 400);
-  setParam(*a, kPhase, 0.7);
+  SetParam(*a, kPhase, 0.7);
   Stereo secondA = renderDC(*a, 400), secondB = renderDC(*b, 400);
   // Depth 0.5, volume 1 on DC 1: gain = 0.5 + v / 2.
   auto toWave = [](double gain) { return (gain - 0.5) * 2.0; };
@@ -525,10 +538,10 @@ namespace {
 // A synced tremolo whose transport reports the song start forever, so that
 // a re-alignment shows as the phase going back to the bar start.
 struct SyncedRig {
-  std::unique_ptr<QuillbarTremolo> plug = makeTremolo();
+  std::unique_ptr<QuillbarTremolo> plug = MakeTremolo();
   ITimeInfo time;
   SyncedRig() {
-    setParam(*plug, kTempoSync, 1.0);
+    SetParam(*plug, kTempoSync, 1.0);
     time.mTempo = 120.0;
     time.mTransportIsRunning = true;
     time.mSamplePos = 0.0;
@@ -561,7 +574,7 @@ TEST(TremoloTempo, TransportStartAlignsThePhaseToTheBar) {
   rig.time.mTransportIsRunning = true;
   rig.time.mPPQPos = 4.5;  // half a quarter into the second bar: eighth notes
   rig.time.mLastBar = 4.0;
-  setParam(*rig.plug, kNote, 2.0);  // quarters: half a cycle
+  SetParam(*rig.plug, kNote, 2.0);  // quarters: half a cycle
   rig.play(300);
   EXPECT_TRUE(rig.restarted(300));
   EXPECT_DOUBLE_EQ(rig.plug->GetRenderLFO().getSyncPhase(), 0.5);
@@ -631,7 +644,7 @@ TEST(TremoloTempo, TheHostTempoReachesTheControlSideForLaterNoteChanges) {
   SyncedRig rig;
   rig.time.mTempo = 90.0;
   rig.play(64);
-  setParam(*rig.plug, kNote, 4.0);  // sixteenths at 90: 6 Hz
+  SetParam(*rig.plug, kNote, 4.0);  // sixteenths at 90: 6 Hz
   EXPECT_DOUBLE_EQ(rig.plug->GetControlLFO().getFrequency(), 6.0);
   rig.play(64);
   EXPECT_DOUBLE_EQ(rig.plug->GetRenderLFO().getFrequency(), 6.0);
@@ -651,7 +664,7 @@ TEST(TremoloTempo, FirstBarWithoutAReportedBarStartCountsFromZero) {
   // Hosts report the bar start only above 0, so in the first bar it stays
   // -1. Half notes at a quarter into the song are half a cycle in.
   SyncedRig rig;
-  setParam(*rig.plug, kNote, 1.0);
+  SetParam(*rig.plug, kNote, 1.0);
   rig.time.mPPQPos = 1.0;
   rig.time.mLastBar = -1.0;
   rig.time.mSamplePos = 22050.0;
@@ -660,10 +673,10 @@ TEST(TremoloTempo, FirstBarWithoutAReportedBarStartCountsFromZero) {
 }
 
 TEST(TremoloTempo, SwitchingSyncOnAtATransportInMotionAligns) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   Transport transport;
   for (int i = 0; i < 10; ++i) transport.play(*plug, 441);
-  setParam(*plug, kTempoSync, 1.0);
+  SetParam(*plug, kTempoSync, 1.0);
   transport.play(*plug, 441);
   // 4410 samples at 120 BPM are 0.1 s = 0.2 quarters = 0.4 eighth-note
   // cycles; then the block itself moves on by 441 samples at 4 Hz.
@@ -684,7 +697,7 @@ struct StubControl : IControl {
 }  // namespace
 
 TEST(TremoloEditor, TempoSyncSwapsTheFrequencyKnobForNoteAndPrefix) {
-  auto plug = makeTremolo();
+  auto plug = MakeTremolo();
   IGraphicsHeadless* gui = new IGraphicsHeadless(plug.get(), 863, 468, 30);
   IControl* freq = new StubControl(plug.get(), IRECT{0, 0, 10, 10}, kFrequency);
   IControl* note = new StubControl(plug.get(), IRECT{0, 0, 10, 10}, kNote);
@@ -706,14 +719,14 @@ TEST(TremoloEditor, TempoSyncSwapsTheFrequencyKnobForNoteAndPrefix) {
   EXPECT_TRUE(prefixB->IsHidden());
   EXPECT_FALSE(cover->IsHidden());
 
-  setParam(*plug, kTempoSync, 1.0);
+  SetParam(*plug, kTempoSync, 1.0);
   EXPECT_TRUE(freq->IsHidden());
   EXPECT_FALSE(note->IsHidden());
   EXPECT_FALSE(prefixA->IsHidden());
   EXPECT_FALSE(prefixB->IsHidden());
   EXPECT_TRUE(cover->IsHidden());
 
-  setParam(*plug, kTempoSync, 0.0);
+  SetParam(*plug, kTempoSync, 0.0);
   EXPECT_FALSE(freq->IsHidden());
   EXPECT_TRUE(note->IsHidden());
   EXPECT_FALSE(cover->IsHidden());
