@@ -6,20 +6,12 @@
 #include <memory>
 #include <vector>
 
+#include "TremoloTestSupport.h"
 #include "editor/IGraphicsHeadless.h"
 #include "raster/Raster.h"
 #include "tremolo/QuillbarTremolo.h"
 
 namespace tremolotest {
-
-// A tremolo as the host leaves it before audio starts.
-inline std::unique_ptr<QuillbarTremolo> MakeTremolo() {
-  std::unique_ptr<QuillbarTremolo> plug(static_cast<QuillbarTremolo*>(MakePlug()));
-  plug->SetSampleRate(44100.0);
-  plug->Reset();
-  plug->OnParamReset();
-  return plug;
-}
 
 // Opaque pixel whose red byte numbers a frame and whose green byte tags the image.
 inline LICE_pixel FramePixel(int frame, int tag) { return LICE_MakePixel(frame & 0xFF, tag, 0, 255); }

@@ -13,15 +13,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "TremoloTestSupport.h"
 
-void setParam(QuillbarTremolo& plug, int idx, double plain) {
-  IMutexLock lock(&plug);
-  plug.GetParam(idx)->Set(plain);
-  plug.OnParamChange(idx);
-}
-
-}  // namespace
+using tremolotest::SetParam;
 
 TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges) {
   std::unique_ptr<QuillbarTremolo> plug(static_cast<QuillbarTremolo*>(MakePlug()));
@@ -65,16 +59,16 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
       ++step;
       switch (step % 9) {
         case 0: plug->RestorePreset(static_cast<int>(step / 9 % 5)); break;
-        case 1: setParam(*plug, kFrequency, 0.1 + (step % 320) * 0.1); break;
-        case 2: setParam(*plug, kShape, (step % 201) * 0.01); break;
-        case 3: setParam(*plug, kSymmetry, (step % 101) * 0.01); break;
-        case 4: setParam(*plug, kTempoSync, step % 2); break;
-        case 5: setParam(*plug, kNote, step % 7); break;
-        case 6: setParam(*plug, kPrefix, step % 3); break;
+        case 1: SetParam(*plug, kFrequency, 0.1 + (step % 320) * 0.1); break;
+        case 2: SetParam(*plug, kShape, (step % 201) * 0.01); break;
+        case 3: SetParam(*plug, kSymmetry, (step % 101) * 0.01); break;
+        case 4: SetParam(*plug, kTempoSync, step % 2); break;
+        case 5: SetParam(*plug, kNote, step % 7); break;
+        case 6: SetParam(*plug, kPrefix, step % 3); break;
         case 7: plug->SetParameterFromGUI(kPhase, (step % 100) * 0.01); break;
         case 8:
-          setParam(*plug, kVolume, (step % 201) * 0.01);
-          setParam(*plug, kMode, step % 2);
+          SetParam(*plug, kVolume, (step % 201) * 0.01);
+          SetParam(*plug, kMode, step % 2);
           if (step % 90 == 8) {
             IMutexLock lock(plug.get());
             plug->Reset();
@@ -91,9 +85,9 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
   EXPECT_GT(ratesSeen.size(), 10u) << "the render thread did not see the changes";
 
   // With the writer gone, the next block runs on exactly the last settings.
-  setParam(*plug, kTempoSync, 0.0);
-  setParam(*plug, kFrequency, 12.5);
-  setParam(*plug, kShape, 0.25);
+  SetParam(*plug, kTempoSync, 0.0);
+  SetParam(*plug, kFrequency, 12.5);
+  SetParam(*plug, kShape, 0.25);
   std::vector<double> inL(64, 1.0), outL(64);
   double* in[2] = {inL.data(), inL.data()};
   double* out[2] = {outL.data(), outL.data()};
