@@ -16,11 +16,14 @@ bool WriteEditorSnapshot(IGraphics* gui, const char* pngPath)
   if (!gui || !pngPath || !gui->GetDrawBitmap()) return false;
 
   // A strict pass over the whole editor: every visible control is drawn,
-  // background first, as a window's first paint would.
+  // background first, as a window's first paint would. The editor may be
+  // live in a window, so its own drawing mode is put back afterwards.
+  const bool wasStrict = gui->GetStrictDrawing();
   gui->SetStrictDrawing(true);
   IRECT all(0, 0, gui->Width(), gui->Height());
-  if (!gui->Draw(&all)) return false;
-  return LICE_WritePNG(pngPath, gui->GetDrawBitmap(), false);
+  const bool drawn = gui->Draw(&all);
+  if (!wasStrict) gui->SetStrictDrawing(false);
+  return drawn && LICE_WritePNG(pngPath, gui->GetDrawBitmap(), false);
 }
 
 bool WriteTremoloSnapshot(const char* presetName, const char* pngPath)

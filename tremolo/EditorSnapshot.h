@@ -9,7 +9,8 @@ class IGraphics;
 class IPlugBase;
 
 // Marks every control of `gui` dirty, runs one strict drawing pass over the
-// whole editor and writes the back buffer to pngPath (RGB). False when gui
+// whole editor and writes the back buffer to pngPath (RGB); the editor's
+// drawing mode is left as it was. False when gui
 // or pngPath is null, the editor has no back buffer yet (not attached) or
 // the file cannot be written (no partial file is left). Editor thread.
 bool WriteEditorSnapshot(IGraphics* gui, const char* pngPath);

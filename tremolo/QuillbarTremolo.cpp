@@ -121,12 +121,12 @@ void QuillbarTremolo::CreateGraphics()
   IPlotControl* plotControl = new IPlotControl(this, plotProps->rects[0], nullptr, IColor(255, 110, 255, 110), -1);
   gui->AttachControl(plotControl);
 
-  {
-    IMutexLock lock(this);
-    prefixCover = cover;
-    plot = plotControl;
-  }
+  IMutexLock lock(this);
+  // Attached before the pointers are stored: attaching in place of an
+  // earlier editor forgets the pointers into that one.
   AttachGraphics(gui);
+  prefixCover = cover;
+  plot = plotControl;
 }
 
 void QuillbarTremolo::AttachGraphics(IPlugEditor* pGraphics)
@@ -191,8 +191,7 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
       if (tempoSync) return;
       freeRateHz = value;
       lfo.setFrequency(value);
-      ReDrawLFO();
-      ++smoothCount;
+      WaveChanged();
       break;
     case kNote:
     case kPrefix:
@@ -204,23 +203,19 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
       // of Note with sync off must not make the free LFO run at a rate that no
       // visible control shows.
       if (tempoSync) ResetLFOTempo();
-      ReDrawLFO();
-      ++smoothCount;
+      WaveChanged();
       break;
     case kPhase:
       lfo.setPhase(value);
-      ReDrawLFO();
-      ++smoothCount;
+      WaveChanged();
       break;
     case kSymmetry:
       lfo.setSymmetry(value);
-      ReDrawLFO();
-      ++smoothCount;
+      WaveChanged();
       break;
     case kShape:
       lfo.setForm(value);
-      ReDrawLFO();
-      ++smoothCount;
+      WaveChanged();
       break;
     case kTempoSync:
       tempoSync = value != 0.0;
@@ -235,9 +230,8 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
         lfo.setSyncPhase(0.0);
         ++unsyncCount;
       }
-      ReDrawLFO();
+      WaveChanged();
       resetGUI();
-      ++smoothCount;
       break;
     case kOnOff:
       bypass = value != 0.0;
@@ -249,6 +243,12 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
       return;
   }
   PublishSettings();
+}
+
+void QuillbarTremolo::WaveChanged()
+{
+  ReDrawLFO();
+  ++smoothCount;
 }
 
 void QuillbarTremolo::ReDrawLFO()

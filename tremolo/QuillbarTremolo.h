@@ -85,11 +85,15 @@ public:
   // base deletes. Takes the plug-in mutex.
   void AttachGraphics(IPlugEditor* pGraphics) override;
 
-  // Editor controls the plug-in talks to; set by the editor assembly, null
-  // while there is no editor. Plug-in mutex held.
+  // The editor controls the plug-in talks to are set by the editor assembly
+  // and null while there is no editor; all four calls hold the plug-in mutex.
+  // The plot that ReDrawLFO feeds (null: none).
   void SetPlotControl(IPlotControl* control) { plot = control; }
+  // The cover shown over the Prefix buttons while sync is off (null: none).
   void SetPrefixCover(IControl* control) { prefixCover = control; }
+  // The plot control, or null.
   IPlotControl* GetPlotControl() const { return plot; }
+  // The prefix cover control, or null.
   IControl* GetPrefixCover() const { return prefixCover; }
 
   // The last plot curve (plotPoints values, 0..1). Plug-in mutex held.
@@ -127,6 +131,9 @@ private:
   // Copies the control-side settings to the hand-over record. Plug-in mutex
   // held.
   void PublishSettings();
+  // The wave moved: redraws the plot and has the render side soften the
+  // jump at its next block. Plug-in mutex held.
+  void WaveChanged();
   // Takes a newer hand-over record if there is one and the copy is free.
   // Render thread.
   void PickUpSettings();

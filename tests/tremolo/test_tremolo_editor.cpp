@@ -28,12 +28,6 @@ constexpr int kPlotControl = 13;
 
 IControl* ParamControl(IGraphics* gui, int paramIdx) { return gui->GetControl(kFirstParamControl + paramIdx); }
 
-void SetParam(QuillbarTremolo& plug, int idx, double plain) {
-  IMutexLock lock(&plug);
-  plug.GetParam(idx)->Set(plain);
-  plug.OnParamChange(idx);
-}
-
 std::string TempPath(const char* name) {
   return std::string(::testing::TempDir()) + "/editor_" + std::to_string(getpid()) + "_" + name;
 }
@@ -176,6 +170,22 @@ TEST(TremoloEditorState, ReplacingTheEditorForgetsTheOldControls) {
   EXPECT_EQ(plug->GetGUI()->Width(), 100);
 }
 
+TEST(TremoloEditorState, ABuiltAgainEditorIsTheOneTheParametersTalkTo) {
+  auto plug = MakeTremolo();
+  plug->CreateGraphics();
+  IGraphics* gui = plug->GetGUI();
+  ASSERT_NE(gui, nullptr);
+  ASSERT_EQ(gui->GetNControls(), 14);
+  EXPECT_EQ(plug->GetPrefixCover(), gui->GetControl(kCoverControl));
+  EXPECT_EQ(plug->GetPlotControl(), gui->GetControl(kPlotControl));
+  ASSERT_NE(plug->GetPlotControl(), nullptr);
+  EXPECT_FALSE(plug->GetPlotControl()->HasData());
+  SetParam(*plug, kShape, 0.5);
+  EXPECT_TRUE(plug->GetPlotControl()->HasData());
+  SetParam(*plug, kTempoSync, 1.0);
+  EXPECT_TRUE(plug->GetPrefixCover()->IsHidden());
+}
+
 TEST(TremoloEditorState, MakeGraphicsRefusesBadSizes) {
   auto plug = MakeTremolo();
   EXPECT_EQ(MakeGraphics(nullptr, 10, 10), nullptr);
@@ -230,6 +240,20 @@ TEST(TremoloEditorSnapshot, SnapshotMatchesTheBackBufferOfAStrictPass) {
   EXPECT_EQ(Difference(img.get(), img2.get(), IRECT(0, 0, 863, 468)), 0);
   std::remove(path.c_str());
   std::remove(again.c_str());
+}
+
+TEST(TremoloEditorSnapshot, TheEditorKeepsItsOwnDrawingMode) {
+  auto plug = MakeTremolo();
+  IGraphics* gui = plug->GetGUI();
+  ASSERT_NE(gui, nullptr);
+  gui->SetStrictDrawing(false);
+  const std::string path = TempPath("mode.png");
+  ASSERT_TRUE(WriteEditorSnapshot(plug.get(), path.c_str()));
+  EXPECT_FALSE(gui->GetStrictDrawing());
+  gui->SetStrictDrawing(true);
+  ASSERT_TRUE(WriteEditorSnapshot(plug.get(), path.c_str()));
+  EXPECT_TRUE(gui->GetStrictDrawing());
+  std::remove(path.c_str());
 }
 
 TEST(TremoloEditorSnapshot, BadArgumentsAreRefused) {
