@@ -28,8 +28,11 @@ public:
   // of `nFrames` frames (truncating, as the strips are made for).
   static int KnobFrame(double value, int nFrames);
 
+  // Where the caption is drawn; all zero without a caption.
   const IRECT& GetCaptionRECT() const { return mCaptionRECT; }
+  // The alignment last given, as stored (also values it does not act on).
   EAlignment GetAlignment() const { return mAlignment; }
+  // True while the caption is not drawn.
   bool IsCaptionHidden() const { return mHideCaption; }
 
 private:

@@ -55,10 +55,16 @@ public:
   // segment is about 1.5 pixels thick, in the line colour with `blend`.
   void DrawSmoothLine(float x1, float y1, float x2, float y2, IChannelBlend& blend);
 
-  // The sharp curve and the blurred image of the last draw (for inspection).
+  // The private bitmap DrawLine draws the sharp curve into; a full draw
+  // leaves the blur's last intermediate copy there. Never null. Editor
+  // thread.
   LICE_IBitmap* GetLineBitmap() { return &mLineBitmap; }
+  // The blurred image of the last draw, as added to the screen (never null).
+  // Editor thread.
   LICE_IBitmap* GetBlurTarget() { return &mBlurTarget; }
+  // The plotting area, local to the control.
   const IRECT& GetWorkingRECT() const { return mWorkingRECT; }
+  // True once AddData has given the control values to plot.
   bool HasData() const { return mData != nullptr; }
 
 private:

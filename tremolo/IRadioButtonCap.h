@@ -19,7 +19,9 @@ public:
   // Caption drawn or not from the next draw on; does not redraw by itself.
   void HideCaption(bool hide) { mHideCaption = hide; }
 
+  // Where the caption is drawn; all zero without a caption.
   const IRECT& GetCaptionRECT() const { return mCaptionRECT; }
+  // True while the caption is not drawn.
   bool IsCaptionHidden() const { return mHideCaption; }
 
 private:
