@@ -13,8 +13,7 @@
 IControl::IControl(IPlugBase* plug, IRECT rect, int paramIdx, int blendMethod)
   : mPlug(plug), mRECT(rect), mTargetRECT(rect), mParamIdx(paramIdx)
 {
-  mText = IText(DEFAULT_TEXT_SIZE, &DEFAULT_TEXT_COLOR, DEFAULT_FONT, IText::kStyleNormal, IText::kAlignCenter, 0,
-                IText::kQualityDefault, &DEFAULT_TEXT_ENTRY_BGCOLOR, &DEFAULT_TEXT_ENTRY_FGCOLOR);
+  // mText starts as the default style: "Monaco" 10, default colours, centred.
   // Unknown methods draw as the default alpha-blended copy.
   const bool known = blendMethod >= IChannelBlend::kBlendNone && blendMethod <= IChannelBlend::kBlendColorDodge;
   mBlend = IChannelBlend(known ? static_cast<IChannelBlend::EBlendMethod>(blendMethod) : IChannelBlend::kBlendNone,
@@ -101,7 +100,8 @@ void IControl::SetDirty(bool pushParamToPlug)
   if (mValDisplayControl)
   {
     char display[64] = "";
-    param->GetDisplayForHost(param->Value(), false, display, true);
+    // bounded: a huge value printed with decimals is longer than this buffer
+    param->GetDisplayForHost(param->Value(), false, display, (int)sizeof(display), true);
     char text[80];
     std::snprintf(text, sizeof(text), "%.32s %.32s", display, param->GetLabelForHost());
     if (std::strcmp(text, mValDisplayControl->GetTextForPlug()) != 0)
@@ -143,24 +143,17 @@ void IControl::SetAuxParamValueFromPlug(int auxIdx, double value)
 
 void IControl::PromptUserInput()
 {
-  if (mParamIdx < 0 || mDisablePrompt) return;
   IParam* param = GetParam();
-  IGraphics* graphics = GetGUI();
-  if (!param || !graphics) return;
-
-  if (param->GetNDisplayTexts() > 0)
+  if (param && param->GetNDisplayTexts() > 0)
   {
-    graphics->PromptUserInput(this, param, &mRECT);
+    PromptUserInput(&mRECT);
+    return;
   }
-  else
-  {
-    // A small entry field centred on the control.
-    const int cx = static_cast<int>((mRECT.L + mRECT.R) * 0.5f);
-    const int cy = static_cast<int>((mRECT.T + mRECT.B) * 0.5f);
-    IRECT field(cx - 20, cy - 8, cx + 20, cy + 8);
-    graphics->PromptUserInput(this, param, &field);
-  }
-  mRedraw = true;
+  // A small entry field centred on the control.
+  const int cx = static_cast<int>((mRECT.L + mRECT.R) * 0.5f);
+  const int cy = static_cast<int>((mRECT.T + mRECT.B) * 0.5f);
+  IRECT field(cx - 20, cy - 8, cx + 20, cy + 8);
+  PromptUserInput(&field);
 }
 
 void IControl::PromptUserInput(IRECT* r)

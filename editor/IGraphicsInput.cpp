@@ -141,7 +141,7 @@ void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* r)
 
   if (type == IParam::kTypeEnum || (type == IParam::kTypeBool && nTexts > 0))
   {
-    param->GetDisplayForHost(param->Value(), false, current, true);
+    param->GetDisplayForHost(param->Value(), false, current, (int)sizeof(current), true);
     IPopupMenu menu;
     for (int i = 0; i < nTexts; ++i)
     {
@@ -159,7 +159,7 @@ void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* r)
     return;
   }
 
-  param->GetDisplayForHost(param->Value(), false, current, false);
+  param->GetDisplayForHost(param->Value(), false, current, (int)sizeof(current), false);
   CreateTextEntry(control, control->GetText(), r, current, param);
 }
 

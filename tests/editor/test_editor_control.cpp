@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "EditorTestSupport.h"
 #include "editor/ITextControl.h"
@@ -226,6 +228,22 @@ TEST(ControlDisplays, AUserChangeRefreshesTheValueAndNameDisplays)
   EXPECT_TRUE(value.IsDirty());
   EXPECT_STREQ("Gain", name.GetTextForPlug());
   EXPECT_FALSE(name.IsDirty()) << "an unchanged name is not redrawn";
+}
+
+TEST(ControlDisplays, AValueTooLongForTheDisplayBufferIsCutNotWrittenPastIt)
+{
+  TestPlug plug;
+  // 1e100 printed with one decimal is over a hundred characters long
+  plug.GetParam(kGain)->InitDouble("Gain", 0.0, 0.0, 1e100, 0.1, "%");
+  RecordingControl control(&plug, IRECT(0, 0, 10, 10), kGain);
+  ITextControl value(&plug, IRECT(0, 20, 50, 30), nullptr, "");
+  control.SetValDisplayControl(&value);
+
+  control.SetValueFromUserInput(1.0);
+  char full[256];
+  std::snprintf(full, sizeof(full), "%.1f", 1e100);
+  const std::string expected = std::string(full, 32) + " %";
+  EXPECT_EQ(expected, value.GetTextForPlug());
 }
 
 }  // namespace
