@@ -51,7 +51,8 @@ enum EFileAction
   kFileSave = 1
 };
 
-// Packs a colour into a raster pixel (alpha in bits 0-7, red 8-15, green 16-23, blue 24-31).
+// Packs a colour into a raster pixel (alpha in bits 0-7, red 8-15, green 16-23,
+// blue 24-31); channels outside 0..255 are clamped (IColor::ToPixel).
 LICE_PackedPixel IColorToPixel(const IColor& color);
 // Unpacks a raster pixel into a colour.
 IColor PixelToIColor(LICE_PackedPixel pixel);

@@ -8,10 +8,7 @@
 
 #include "editor/IGraphics.h"
 
-LICE_PackedPixel IColorToPixel(const IColor& c)
-{
-  return LICE_MakePixel(c.R & 0xFF, c.G & 0xFF, c.B & 0xFF, c.A & 0xFF);
-}
+LICE_PackedPixel IColorToPixel(const IColor& c) { return c.ToPixel(); }
 
 IColor PixelToIColor(LICE_PackedPixel p)
 {

@@ -1,7 +1,5 @@
 #include "editor/IStandardControls.h"
 
-#include <cmath>
-
 #include "editor/IGraphics.h"
 
 IRECT FrameRECT(int x, int y, const IBitmap& bitmap)
@@ -18,11 +16,26 @@ int FrameForValue(double value, int nFrames)
   // Compared in double first so that a wild value cannot overflow the int conversion.
   if (!(scaled >= 0.0)) return 1;
   if (scaled >= double(nFrames)) return nFrames;
-  const int frame = static_cast<int>(scaled) + 1;
-  return frame < 1 ? 1 : (frame > nFrames ? nFrames : frame);
+  return static_cast<int>(scaled) + 1;
 }
 
 static IBitmap CopyBitmap(const IBitmap* bitmap) { return bitmap ? *bitmap : IBitmap(); }
+
+// The value of the first of `rects` containing (x, y): i / (n - 1), 0 when
+// there is only one; `current` when none contains the point.
+static double ValueOfRECTAt(const std::vector<IRECT>& rects, int x, int y, double current)
+{
+  const int n = static_cast<int>(rects.size());
+  for (int i = 0; i < n; ++i)
+    if (rects[i].Contains(x, y)) return (n > 1) ? double(i) / double(n - 1) : 0.0;
+  return current;
+}
+
+// Normalized change of `d` wheel steps: 0.01 each, 0.001 with Shift or Control.
+static double WheelDelta(const IMouseMod* mod, int d)
+{
+  return double(d) * ((mod && (mod->C || mod->S)) ? 0.001 : 0.01);
+}
 
 // ---------------------------------------------------------------------------
 
@@ -141,16 +154,7 @@ const IRECT* ISwitchFramesControl::GetFrameRECT(int i) const
 
 void ISwitchFramesControl::OnMouseDown(int x, int y, IMouseMod*)
 {
-  const int n = NFrameRECTs();
-  for (int i = 0; i < n; ++i)
-  {
-    if (mRECTs[i].Contains(x, y))
-    {
-      // A single frame stands for 0 rather than dividing by zero.
-      mValue = (n > 1) ? double(i) / double(n - 1) : 0.0;
-      break;
-    }
-  }
+  mValue = ValueOfRECTAt(mRECTs, x, y, mValue);
   SetDirty(true);
 }
 
@@ -214,15 +218,7 @@ void IRadioButtonsControl::OnMouseDown(int x, int y, IMouseMod* mod)
     PromptUserInput();
     return;
   }
-  const int n = NButtons();
-  for (int i = 0; i < n; ++i)
-  {
-    if (mRECTs[i].Contains(x, y))
-    {
-      mValue = (n > 1) ? double(i) / double(n - 1) : 0.0;
-      break;
-    }
-  }
+  mValue = ValueOfRECTAt(mRECTs, x, y, mValue);
   SetDirty(true);
 }
 
@@ -265,7 +261,7 @@ void IKnobControl::OnMouseDrag(int, int, int dX, int dY, IMouseMod* mod)
 
 void IKnobControl::OnMouseWheel(int, int, IMouseMod* mod, int d)
 {
-  mValue += double(d) * ((mod && (mod->C || mod->S)) ? 0.001 : 0.01);
+  mValue += WheelDelta(mod, d);
   SetDirty(true);
 }
 
@@ -287,10 +283,7 @@ bool IKnobLineControl::Draw(IGraphics* graphics)
 {
   const double angle = mMinAngle + mValue * (mMaxAngle - mMinAngle);
   const float cx = float(mRECT.L + mRECT.R) * 0.5f, cy = float(mRECT.T + mRECT.B) * 0.5f;
-  const float s = float(std::sin(angle)), c = float(std::cos(angle));
-  graphics->DrawLine(&mColor, cx + mInnerRadius * s, cy - mInnerRadius * c, cx + mOuterRadius * s,
-                     cy - mOuterRadius * c, &mBlend, true);
-  return true;
+  return graphics->DrawRadialLine(&mColor, cx, cy, float(angle), mInnerRadius, mOuterRadius, &mBlend, true);
 }
 
 IKnobRotaterControl::IKnobRotaterControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap,
@@ -413,7 +406,7 @@ void IFaderControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) { SnapToMous
 
 void IFaderControl::OnMouseWheel(int, int, IMouseMod* mod, int d)
 {
-  mValue += double(d) * ((mod && (mod->C || mod->S)) ? 0.001 : 0.01);
+  mValue += WheelDelta(mod, d);
   SetDirty(true);
 }
 
