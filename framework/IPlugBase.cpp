@@ -278,6 +278,17 @@ const char* IPlugBase::GetAPIString()
 // ---------------------------------------------------------------------------
 // Channels
 
+// The channels idx .. idx + n - 1 that exist in a list of `count`, as the
+// half-open range [*pBegin, *pEnd) (empty when *pEnd <= *pBegin). The end is
+// formed in 64 bits: idx + n may not fit an int.
+static void ChannelSpan(int idx, int n, int count, int* pBegin, int* pEnd)
+{
+  long long end = (long long)idx + (n > 0 ? n : 0);
+  if (end > count) end = count;
+  *pBegin = idx < 0 ? 0 : idx;
+  *pEnd = (int)end;
+}
+
 bool IPlugBase::LegalIO(int nIn, int nOut) const
 {
   bool legal = false;
@@ -320,9 +331,9 @@ void IPlugBase::LimitToStereoIO()
 
 void IPlugBase::SetInputChannelConnections(int idx, int n, bool connected)
 {
-  int end = idx + (n > 0 ? n : 0);
-  if (end > NInChannels()) end = NInChannels();
-  for (int i = idx < 0 ? 0 : idx; i < end; ++i)
+  int begin, end;
+  ChannelSpan(idx, n, NInChannels(), &begin, &end);
+  for (int i = begin; i < end; ++i)
   {
     InChannel* ch = mInChannels.Get(i);
     ch->mConnected = connected;
@@ -332,9 +343,9 @@ void IPlugBase::SetInputChannelConnections(int idx, int n, bool connected)
 
 void IPlugBase::SetOutputChannelConnections(int idx, int n, bool connected)
 {
-  int end = idx + (n > 0 ? n : 0);
-  if (end > NOutChannels()) end = NOutChannels();
-  for (int i = idx < 0 ? 0 : idx; i < end; ++i)
+  int begin, end;
+  ChannelSpan(idx, n, NOutChannels(), &begin, &end);
+  for (int i = begin; i < end; ++i)
   {
     OutChannel* ch = mOutChannels.Get(i);
     ch->mConnected = connected;
@@ -389,9 +400,9 @@ void IPlugBase::SetOutputBusLabel(int idx, const char* label)
 void IPlugBase::AttachInputBuffers(int idx, int n, double** ppData, int /*nFrames*/)
 {
   if (!ppData) return;
-  int end = idx + (n > 0 ? n : 0);
-  if (end > NInChannels()) end = NInChannels();
-  for (int i = idx < 0 ? 0 : idx; i < end; ++i)
+  int begin, end;
+  ChannelSpan(idx, n, NInChannels(), &begin, &end);
+  for (int i = begin; i < end; ++i)
   {
     InChannel* ch = mInChannels.Get(i);
     if (ch->mConnected) *ch->mSrc = *ppData++;
@@ -401,9 +412,9 @@ void IPlugBase::AttachInputBuffers(int idx, int n, double** ppData, int /*nFrame
 void IPlugBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames)
 {
   if (!ppData) return;
-  int end = idx + (n > 0 ? n : 0);
-  if (end > NInChannels()) end = NInChannels();
-  for (int i = idx < 0 ? 0 : idx; i < end; ++i)
+  int begin, end;
+  ChannelSpan(idx, n, NInChannels(), &begin, &end);
+  for (int i = begin; i < end; ++i)
   {
     InChannel* ch = mInChannels.Get(i);
     if (!ch->mConnected) continue;
@@ -423,9 +434,9 @@ void IPlugBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames)
 void IPlugBase::AttachOutputBuffers(int idx, int n, double** ppData)
 {
   if (!ppData) return;
-  int end = idx + (n > 0 ? n : 0);
-  if (end > NOutChannels()) end = NOutChannels();
-  for (int i = idx < 0 ? 0 : idx; i < end; ++i)
+  int begin, end;
+  ChannelSpan(idx, n, NOutChannels(), &begin, &end);
+  for (int i = begin; i < end; ++i)
   {
     OutChannel* ch = mOutChannels.Get(i);
     if (ch->mConnected) *ch->mDest = *ppData++;
@@ -435,9 +446,9 @@ void IPlugBase::AttachOutputBuffers(int idx, int n, double** ppData)
 void IPlugBase::AttachOutputBuffers(int idx, int n, float** ppData)
 {
   if (!ppData) return;
-  int end = idx + (n > 0 ? n : 0);
-  if (end > NOutChannels()) end = NOutChannels();
-  for (int i = idx < 0 ? 0 : idx; i < end; ++i)
+  int begin, end;
+  ChannelSpan(idx, n, NOutChannels(), &begin, &end);
+  for (int i = begin; i < end; ++i)
   {
     OutChannel* ch = mOutChannels.Get(i);
     if (!ch->mConnected) continue;
@@ -454,6 +465,23 @@ static int LimitFrames(int nFrames, int blockSize)
   return nFrames < blockSize ? nFrames : blockSize;
 }
 
+// Converts nFrames doubles of every connected output into its float
+// destination, overwriting it or adding to it.
+static void ConvertOutputsToFloat(const WDL_PtrList<IPlugBase::OutChannel>& outputs, int nFrames, bool accumulate)
+{
+  for (int i = 0, n = outputs.GetSize(); i < n; ++i)
+  {
+    const IPlugBase::OutChannel* ch = outputs.Get(i);
+    const double* src = *ch->mDest;
+    float* dst = ch->mFDest;
+    if (!ch->mConnected || !dst || !src) continue;
+    if (accumulate)
+      for (int s = 0; s < nFrames; ++s) dst[s] += (float)src[s];
+    else
+      for (int s = 0; s < nFrames; ++s) dst[s] = (float)src[s];
+  }
+}
+
 void IPlugBase::ProcessBuffers(double /*sampleType*/, int nFrames)
 {
   ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), LimitFrames(nFrames, mBlockSize));
@@ -463,26 +491,14 @@ void IPlugBase::ProcessBuffers(float /*sampleType*/, int nFrames)
 {
   nFrames = LimitFrames(nFrames, mBlockSize);
   ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
-  for (int i = 0, n = NOutChannels(); i < n; ++i)
-  {
-    OutChannel* ch = mOutChannels.Get(i);
-    const double* src = *ch->mDest;
-    if (!ch->mConnected || !ch->mFDest || !src) continue;
-    for (int s = 0; s < nFrames; ++s) ch->mFDest[s] = (float)src[s];
-  }
+  ConvertOutputsToFloat(mOutChannels, nFrames, false);
 }
 
 void IPlugBase::ProcessBuffersAccumulating(float /*sampleType*/, int nFrames)
 {
   nFrames = LimitFrames(nFrames, mBlockSize);
   ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
-  for (int i = 0, n = NOutChannels(); i < n; ++i)
-  {
-    OutChannel* ch = mOutChannels.Get(i);
-    const double* src = *ch->mDest;
-    if (!ch->mConnected || !ch->mFDest || !src) continue;
-    for (int s = 0; s < nFrames; ++s) ch->mFDest[s] += (float)src[s];
-  }
+  ConvertOutputsToFloat(mOutChannels, nFrames, true);
 }
 
 void IPlugBase::PassThroughBuffers(double /*sampleType*/, int nFrames)
@@ -494,13 +510,7 @@ void IPlugBase::PassThroughBuffers(float /*sampleType*/, int nFrames)
 {
   nFrames = LimitFrames(nFrames, mBlockSize);
   IPlugBase::ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
-  for (int i = 0, n = NOutChannels(); i < n; ++i)
-  {
-    OutChannel* ch = mOutChannels.Get(i);
-    const double* src = *ch->mDest;
-    if (!ch->mConnected || !ch->mFDest || !src) continue;
-    for (int s = 0; s < nFrames; ++s) ch->mFDest[s] = (float)src[s];
-  }
+  ConvertOutputsToFloat(mOutChannels, nFrames, false);
 }
 
 void IPlugBase::ZeroScratchBuffers()

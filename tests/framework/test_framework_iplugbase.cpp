@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -191,6 +192,18 @@ TEST(ChannelIO, ConnectionsIgnoreChannelsThatDoNotExist)
   EXPECT_FALSE(p.IsOutChannelConnected(1));
   EXPECT_TRUE(p.IsOutChannelConnected(2));
   EXPECT_TRUE(p.IsOutChannelConnected(3));
+}
+
+TEST(ChannelIO, ACountReachingPastTheIntRangeStillCoversTheChannelsFromTheIndexOn)
+{
+  TestPlug p(0, "4-4");
+  // "every channel from 1 on": idx + n does not fit an int
+  p.SetInputChannelConnections(1, INT_MAX, true);
+  p.SetOutputChannelConnections(2, INT_MAX, true);
+  EXPECT_FALSE(p.IsInChannelConnected(0));
+  for (int i = 1; i < 4; ++i) EXPECT_TRUE(p.IsInChannelConnected(i)) << i;
+  EXPECT_FALSE(p.IsOutChannelConnected(1));
+  for (int i = 2; i < 4; ++i) EXPECT_TRUE(p.IsOutChannelConnected(i)) << i;
 }
 
 TEST(ChannelIO, LabelsAndBusLabels)
