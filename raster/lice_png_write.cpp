@@ -52,9 +52,18 @@ bool LICE_WritePNG(const char* path, LICE_IBitmap* bmp, bool wantAlpha) {
   png_image image;
   std::vector<unsigned char> bytes;
   if (!PrepareImage(bmp, wantAlpha, &image, &bytes)) return false;
-  const int ok = png_image_write_to_file(&image, path, 0, bytes.data(), 0, nullptr);
+  // The file is opened here rather than by libpng so that a path that cannot
+  // be opened (a directory, a read-only file) is left alone: only a file this
+  // call created or truncated is removed after a failure.
+  FILE* fp = std::fopen(path, "wb");
+  if (!fp) {
+    png_image_free(&image);
+    return false;
+  }
+  const int ok = png_image_write_to_stdio(&image, fp, 0, bytes.data(), 0, nullptr);
   png_image_free(&image);
-  if (!ok) {
+  const bool closed = std::fclose(fp) == 0;
+  if (!ok || !closed) {
     // A half-written file would load as a corrupt image later; drop it.
     std::remove(path);
     return false;

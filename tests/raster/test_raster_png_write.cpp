@@ -2,6 +2,7 @@
 // order, and every bad input is refused without leaving a file behind.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -108,6 +109,19 @@ TEST(PngWrite, NullEmptyOrUnwritableTargetsAreRefusedWithoutAFile) {
   std::vector<unsigned char> png{1, 2, 3};
   EXPECT_FALSE(LICE_WritePNGToMemory(png, &empty));
   EXPECT_TRUE(png.empty());
+}
+
+TEST(PngWrite, APathThatCannotBeOpenedIsLeftAsItWas) {
+  // An empty directory is a path fopen refuses for writing even for root;
+  // a failed write must not remove what it never wrote.
+  const std::string dir = TempPath("a-folder.png");
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  LICE_MemBitmap one(1, 1);
+  EXPECT_FALSE(LICE_WritePNG(dir.c_str(), &one));
+  struct stat st;
+  EXPECT_EQ(stat(dir.c_str(), &st), 0) << "the folder was removed";
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  rmdir(dir.c_str());
 }
 
 TEST(PngWrite, BitmapWhoseRowsAreNarrowerThanItsWidthIsRefused) {
