@@ -51,18 +51,10 @@ LICE_CombineFunc LICE_GetBlitCombineFunc(int mode, int w) {
 }
 
 LICE_PackedPixel LICE_CombinePixels(LICE_PackedPixel dest, LICE_PackedPixel src, float alpha, int mode) {
-  const int w = LICE_AlphaToWeight(alpha);
-  if (w == 0) return dest;
-  const int sel = mode & LICE_COMBINE_SELECT_MASK;
-  if (sel == LICE_COMBINE_COPY) {
-    if (w < 0) return dest;
-    if (w == 256) return src;
-  }
+  // Plain copy at w = 256 is the clobber combiner, which yields src exactly.
   LICE_PackedPixel out = dest;
-  CombineInPlace<_LICE_CombinePixelsClobberNoClamp, _LICE_CombinePixelsCopyNoClamp,
-                 _LICE_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp,
-                 _LICE_CombinePixelsCopySourceAlphaNoClamp>(&out, LICE_PixelR(src), LICE_PixelG(src),
-                                                            LICE_PixelB(src), LICE_PixelA(src), w, mode);
+  LICE_CombinePixels2(&out, LICE_PixelR(src), LICE_PixelG(src), LICE_PixelB(src), LICE_PixelA(src),
+                      LICE_AlphaToWeight(alpha), mode);
   return out;
 }
 

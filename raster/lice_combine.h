@@ -88,131 +88,87 @@ inline constexpr int LICE_SourceAlphaWeight(int w, int a) { return w * (a + 1) /
 /// (offsets LICE_PIXEL_A..B), r g b a are the source channels, w the weight.
 typedef void (*LICE_CombineFunc)(LICE_pixel_chan* dest, int r, int g, int b, int a, int w);
 
+/// Base of the combiners that apply one formula to each channel in turn:
+/// Mix::mix(d, s, w) gives the new value of channel byte d from source
+/// channel s (s = a for alpha); the low 8 bits are stored.
+template <class Mix>
+struct LICE_ChannelwiseCombiner {
+  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
+    d[LICE_PIXEL_R] = (LICE_pixel_chan)Mix::mix(d[LICE_PIXEL_R], r, w);
+    d[LICE_PIXEL_G] = (LICE_pixel_chan)Mix::mix(d[LICE_PIXEL_G], g, w);
+    d[LICE_PIXEL_B] = (LICE_pixel_chan)Mix::mix(d[LICE_PIXEL_B], b, w);
+    d[LICE_PIXEL_A] = (LICE_pixel_chan)Mix::mix(d[LICE_PIXEL_A], a, w);
+  }
+};
+
 // ---------------------------------------------------------------------------
 // Plain combiners (weight w).
 
 /// d = s; the weight is ignored.
-struct _LICE_CombinePixelsClobberNoClamp {
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)r;
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)g;
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)b;
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)a;
-  }
+struct _LICE_CombinePixelsClobberNoClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsClobberNoClamp> {
+  static inline int mix(int, int s, int) { return s; }
 };
 
 /// d = clamp(s); the weight is ignored. Accepts any int channel value.
-struct _LICE_CombinePixelsClobberClamp {
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)LICE_ClampChannel(r);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)LICE_ClampChannel(g);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)LICE_ClampChannel(b);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)LICE_ClampChannel(a);
-  }
+struct _LICE_CombinePixelsClobberClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsClobberClamp> {
+  static inline int mix(int, int s, int) { return LICE_ClampChannel(s); }
 };
 
 /// d = s + (d - s) * (256 - w) / 256, low 8 bits stored.
-struct _LICE_CombinePixelsCopyNoClamp {
+struct _LICE_CombinePixelsCopyNoClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsCopyNoClamp> {
   static inline int mix(int d, int s, int w) { return s + (d - s) * (256 - w) / 256; }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
-  }
 };
 
 /// The copy formula with every result clamped. Computed in 64 bits so that
 /// any int channel value (gradient colours run outside 0..255) is safe.
-struct _LICE_CombinePixelsCopyClamp {
+struct _LICE_CombinePixelsCopyClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsCopyClamp> {
   static inline int mix(int d, int s, int w) {
     const long long v = (long long)s + (long long)(d - (long long)s) * (256 - w) / 256;
     return v < 0 ? 0 : (v > 255 ? 255 : (int)v);
   }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
-  }
 };
 
 /// d = (d + s) >> 1; the weight is ignored.
-struct _LICE_CombinePixelsHalfMixNoClamp {
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)((d[LICE_PIXEL_R] + r) >> 1);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)((d[LICE_PIXEL_G] + g) >> 1);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)((d[LICE_PIXEL_B] + b) >> 1);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)((d[LICE_PIXEL_A] + a) >> 1);
-  }
+struct _LICE_CombinePixelsHalfMixNoClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsHalfMixNoClamp> {
+  static inline int mix(int d, int s, int) { return (d + s) >> 1; }
 };
 
 /// d = clamp(d + s * w / 256).
-struct _LICE_CombinePixelsAdd {
+struct _LICE_CombinePixelsAdd : LICE_ChannelwiseCombiner<_LICE_CombinePixelsAdd> {
   static inline int mix(int d, int s, int w) { return LICE_ClampChannel(d + s * w / 256); }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
-  }
 };
 
 /// v = s * w / 256; d = clamp(d * 256 / (256 - v)) for v <= 254, else
 /// clamp(d * 256) (every non-zero channel saturates, 0 stays 0).
-struct _LICE_CombinePixelsColorDodge {
+struct _LICE_CombinePixelsColorDodge : LICE_ChannelwiseCombiner<_LICE_CombinePixelsColorDodge> {
   static inline int mix(int d, int s, int w) {
     const int v = s * w / 256;
     return LICE_ClampChannel(v <= 254 ? (d * 256) / (256 - v) : d * 256);
-  }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
   }
 };
 
 /// d = (d * (s * w + (256 - w) * 256)) >> 16: multiply with 256 as one, so
 /// a channel of 255 darkens by 1/256. Low 8 bits stored.
-struct _LICE_CombinePixelsMulNoClamp {
+struct _LICE_CombinePixelsMulNoClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsMulNoClamp> {
   static inline int mix(int d, int s, int w) { return (d * (s * w + (256 - w) * 256)) >> 16; }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
-  }
 };
 
 /// The multiply with the product range-checked before the shift.
-struct _LICE_CombinePixelsMulClamp {
+struct _LICE_CombinePixelsMulClamp : LICE_ChannelwiseCombiner<_LICE_CombinePixelsMulClamp> {
   static inline int mix(int d, int s, int w) {
     const int t = d * (s * w + (256 - w) * 256);
     return t < 0 ? 0 : (t >= 0x1000000 ? 255 : (t >> 16));
-  }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
   }
 };
 
 /// k = s * w + (256 - w) * 128 (the source pulled toward neutral 128 by the
 /// weight, scaled by 256); t = ((32768 - k) * d / 256 + k) * d is the overlay
 /// curve scaled by 2^15. s = 128 leaves d unchanged.
-struct _LICE_CombinePixelsOverlay {
+struct _LICE_CombinePixelsOverlay : LICE_ChannelwiseCombiner<_LICE_CombinePixelsOverlay> {
   static inline int mix(int d, int s, int w) {
     const int k = s * w + (256 - w) * 128;
     const int t = ((32768 - k) * d / 256 + k) * d;
     return t < 0 ? 0 : (t >= 0x800000 ? 255 : (t >> 15));
-  }
-  static inline void doPix(LICE_pixel_chan* d, int r, int g, int b, int a, int w) {
-    d[LICE_PIXEL_R] = (LICE_pixel_chan)mix(d[LICE_PIXEL_R], r, w);
-    d[LICE_PIXEL_G] = (LICE_pixel_chan)mix(d[LICE_PIXEL_G], g, w);
-    d[LICE_PIXEL_B] = (LICE_pixel_chan)mix(d[LICE_PIXEL_B], b, w);
-    d[LICE_PIXEL_A] = (LICE_pixel_chan)mix(d[LICE_PIXEL_A], a, w);
   }
 };
 
