@@ -1,11 +1,11 @@
 #include "raster/lice_blit.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "raster/lice_combine.h"
+#include "raster/lice_numeric.h"
 
 // Design notes shared by everything in this file.
 //
@@ -23,29 +23,13 @@
 
 namespace {
 
-typedef long long i64;
+using lice_detail::clampToInt;
+using lice_detail::i64;
+using lice_detail::satI64;
+using lice_detail::satInt;
 
 template <class C>
 using Tag = LICE_CombinerTag<C>;
-
-/// (int)v with saturation at the int range; NaN gives 0.
-inline int satInt(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return INT_MAX;
-  if (v <= -2147483648.0) return INT_MIN;
-  return (int)v;
-}
-
-/// (i64)v with saturation well inside the 64-bit range; NaN gives 0.
-inline i64 satI64(double v) {
-  const double lim = 4.0e18;
-  if (!(v == v)) return 0;
-  if (v >= lim) return (i64)lim;
-  if (v <= -lim) return -(i64)lim;
-  return (i64)v;
-}
-
-inline int clampToInt(i64 v) { return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : (int)v); }
 
 /// 16.16 fixed point from a value in pixels, truncated toward zero.
 inline i64 toFixed(double v) { return satI64(v * 65536.0); }
@@ -108,6 +92,53 @@ bool clipRect(LICE_IBitmap* dest, int x, int y, int w, int h, ClippedRect& out) 
   out.h = (int)h0;
   out.step = rowStep(dest);
   out.first = pixelAt(dest, out.x, out.y);
+  return true;
+}
+
+/// A source rectangle and destination point clipped for a straight copy:
+/// first source and destination pixels, row steps and the common size.
+struct ClippedBlit {
+  LICE_pixel* d;
+  LICE_pixel* s;
+  intptr_t dstep, sstep;
+  int cols, rows;
+};
+
+/// The clip of LICE_Blit: the source rectangle is cut to the source (a
+/// negative left or top moves the destination point instead), then a
+/// negative destination point eats into the source, then the size is cut to
+/// the destination. False when nothing remains or a bitmap has no pixels.
+bool clipBlit(LICE_IBitmap* dest, LICE_IBitmap* src, i64 dx, i64 dy, i64 left, i64 top, i64 right,
+              i64 bottom, ClippedBlit& out) {
+  const i64 sw = src->getWidth(), sh = src->getHeight();
+  if (right > sw) right = sw;
+  if (bottom > sh) bottom = sh;
+  if (left < 0) {
+    dx -= left;
+    left = 0;
+  }
+  if (top < 0) {
+    dy -= top;
+    top = 0;
+  }
+  if (dx < 0) {
+    left -= dx;
+    dx = 0;
+  }
+  if (dy < 0) {
+    top -= dy;
+    dy = 0;
+  }
+  const i64 dw = dest->getWidth(), dh = dest->getHeight();
+  if (left >= right || top >= bottom || dx >= dw || dy >= dh) return false;
+  if (!usable(dest) || !usable(src)) return false;
+  out.cols = (int)((right < left + dw - dx ? right : left + dw - dx) - left);
+  out.rows = (int)((bottom < top + dh - dy ? bottom : top + dh - dy) - top);
+  if (out.cols < 1 || out.rows < 1) return false;
+  out.d = pixelAt(dest, (int)dx, (int)dy);
+  out.s = pixelAt(src, (int)left, (int)top);
+  out.dstep = rowStep(dest);
+  out.sstep = rowStep(src);
   return true;
 }
 
@@ -500,41 +531,16 @@ void blurInPlace(LICE_pixel* base, intptr_t ls, intptr_t es, int L, int n, LICE_
 void LICE_Blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, const RECT* srcrect,
                float alpha, int mode) {
   if (!dest || !src || alpha == 0.0f) return;
-  const i64 sw = src->getWidth(), sh = src->getHeight();
-  i64 left = 0, top = 0, right = sw, bottom = sh;
-  i64 dx = dstx, dy = dsty;
-  if (srcrect) {
-    right = srcrect->right < sw ? srcrect->right : sw;
-    bottom = srcrect->bottom < sh ? srcrect->bottom : sh;
-    left = srcrect->left;
-    top = srcrect->top;
-    if (left < 0) {
-      dx -= left;
-      left = 0;
-    }
-    if (top < 0) {
-      dy -= top;
-      top = 0;
-    }
-  }
-  if (dx < 0) {
-    left -= dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    top -= dy;
-    dy = 0;
-  }
-  const i64 dw = dest->getWidth(), dh = dest->getHeight();
-  if (left >= right || top >= bottom || dx >= dw || dy >= dh) return;
-  if (!usable(dest) || !usable(src)) return;
-  const int cols = (int)((right < left + dw - dx ? right : left + dw - dx) - left);
-  const int rows = (int)((bottom < top + dh - dy ? bottom : top + dh - dy) - top);
-  if (cols < 1 || rows < 1) return;
-
-  LICE_pixel* d = pixelAt(dest, (int)dx, (int)dy);
-  const LICE_pixel* s = pixelAt(src, (int)left, (int)top);
-  const intptr_t dstep = rowStep(dest), sstep = rowStep(src);
+  ClippedBlit cb;
+  const bool any =
+      srcrect ? clipBlit(dest, src, dstx, dsty, srcrect->left, srcrect->top, srcrect->right,
+                         srcrect->bottom, cb)
+              : clipBlit(dest, src, dstx, dsty, 0, 0, src->getWidth(), src->getHeight(), cb);
+  if (!any) return;
+  LICE_pixel* d = cb.d;
+  const LICE_pixel* s = cb.s;
+  const intptr_t dstep = cb.dstep, sstep = cb.sstep;
+  const int cols = cb.cols, rows = cb.rows;
 
   if ((mode & 0xF0) == 0xF0) {
     // channel copy: one byte of each source pixel into one byte of the dest
@@ -692,58 +698,6 @@ void LICE_ScaledBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx_, int dsty_
   });
 }
 
-void LICE_RotatedBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, int dstw,
-                      int dsth, float srcx, float srcy, float srcw, float srch, float angle,
-                      bool cliptosourcerect, float alpha, int mode, float rotxcent,
-                      float rotycent) {
-  if (!dest || !src || dstw == 0 || dsth == 0) return;
-  if (!usable(dest) || !usable(src)) return;
-  DeltaParams p;
-  sourceWindow(src, cliptosourcerect, srcx, srcy, srcw, srch, p);
-  p.dstx = dstx;
-  p.dsty = dsty;
-  p.dstw = dstw;
-  p.dsth = dsth;
-  double sx = srcx, sy = srcy, sw = srcw, sh = srch;
-  if (p.dstw < 0) {
-    p.dstx += p.dstw;
-    p.dstw = -p.dstw;
-    sx += sw;
-    sw = -sw;
-  }
-  if (p.dsth < 0) {
-    p.dsty += p.dsth;
-    p.dsth = -p.dsth;
-    sy += sh;
-    sh = -sh;
-  }
-  const double xsc = (double)((float)sw / (float)p.dstw);
-  const double ysc = (double)((float)sh / (float)p.dsth);
-  const double ca = std::cos((double)angle), sa = std::sin((double)angle);
-  p.dsdx = ca * xsc;
-  p.dtdx = -sa * ysc;
-  p.dsdy = sa * xsc;
-  p.dtdy = ca * ysc;
-  p.dsdxdy = p.dtdxdy = 0.0;
-  // Centre the destination rectangle on the (displaced) source centre.
-  sx -= ((double)p.dstw * p.dsdx + (double)p.dsth * p.dsdy - sw) * 0.5 - rotxcent;
-  sy -= ((double)p.dsth * p.dtdy + (double)p.dstw * p.dtdx - sh) * 0.5 - rotycent;
-  // Nearest sampling takes the source pixel under the centre of each
-  // destination pixel (half a column step and half a row step in), so that a
-  // quarter turn maps pixels one to one; at angle 0 this picks the same
-  // pixels as the corner. Bilinear samples keep the corner position.
-  if (!isBilinear(mode)) {
-    sx += 0.5 * (p.dsdx + p.dsdy);
-    sy += 0.5 * (p.dtdx + p.dtdy);
-  }
-  p.sx = sx;
-  p.sy = sy;
-  p.hasAlpha = false;
-  p.a = p.dadx = p.dady = p.dadxdy = 0.0;
-  const int w = LICE_AlphaToWeightD(alpha);
-  runDelta(dest, src, p, w, LICE_GetBlitCombineFunc(mode, w), isBilinear(mode));
-}
-
 namespace {
 
 void deltaCommon(LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth, float srcx, float srcy,
@@ -778,12 +732,47 @@ void deltaCommon(LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth, floa
 
 }  // namespace
 
+void LICE_RotatedBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, int dstw,
+                      int dsth, float srcx, float srcy, float srcw, float srch, float angle,
+                      bool cliptosourcerect, float alpha, int mode, float rotxcent,
+                      float rotycent) {
+  if (dstw == 0 || dsth == 0 || !usable(dest) || !usable(src)) return;
+  DeltaParams p;
+  deltaCommon(src, dstx, dsty, dstw, dsth, srcx, srcy, srcw, srch, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0,
+              cliptosourcerect, p);
+  // A mirrored destination walks the source rectangle backwards.
+  double sx = p.sx, sy = p.sy;
+  const double sw = dstw < 0 ? -(double)srcw : srcw, sh = dsth < 0 ? -(double)srch : srch;
+  const double xsc = (double)((float)sw / (float)p.dstw);
+  const double ysc = (double)((float)sh / (float)p.dsth);
+  const double ca = std::cos((double)angle), sa = std::sin((double)angle);
+  p.dsdx = ca * xsc;
+  p.dtdx = -sa * ysc;
+  p.dsdy = sa * xsc;
+  p.dtdy = ca * ysc;
+  // Centre the destination rectangle on the (displaced) source centre.
+  sx -= ((double)p.dstw * p.dsdx + (double)p.dsth * p.dsdy - sw) * 0.5 - rotxcent;
+  sy -= ((double)p.dsth * p.dtdy + (double)p.dstw * p.dtdx - sh) * 0.5 - rotycent;
+  // Nearest sampling takes the source pixel under the centre of each
+  // destination pixel (half a column step and half a row step in), so that a
+  // quarter turn maps pixels one to one; at angle 0 this picks the same
+  // pixels as the corner. Bilinear samples keep the corner position.
+  if (!isBilinear(mode)) {
+    sx += 0.5 * (p.dsdx + p.dsdy);
+    sy += 0.5 * (p.dtdx + p.dtdy);
+  }
+  p.sx = sx;
+  p.sy = sy;
+  const int w = LICE_AlphaToWeightD(alpha);
+  runDelta(dest, src, p, w, LICE_GetBlitCombineFunc(mode, w), isBilinear(mode));
+}
+
+
 void LICE_DeltaBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
                     float srcx, float srcy, float srcw, float srch, double dsdx, double dtdx,
                     double dsdy, double dtdy, double dsdxdy, double dtdxdy, bool cliptosourcerect,
                     float alpha, int mode) {
-  if (!dest || !src || dstw == 0 || dsth == 0) return;
-  if (!usable(dest) || !usable(src)) return;
+  if (dstw == 0 || dsth == 0 || !usable(dest) || !usable(src)) return;
   DeltaParams p;
   deltaCommon(src, dstx, dsty, dstw, dsth, srcx, srcy, srcw, srch, dsdx, dtdx, dsdy, dtdy,
               dsdxdy, dtdxdy, cliptosourcerect, p);
@@ -802,8 +791,7 @@ void LICE_DeltaBlitAlpha(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int ds
                    dtdy, dsdxdy, dtdxdy, cliptosourcerect, alpha, mode);
     return;
   }
-  if (!dest || !src || dstw == 0 || dsth == 0) return;
-  if (!usable(dest) || !usable(src)) return;
+  if (dstw == 0 || dsth == 0 || !usable(dest) || !usable(src)) return;
   DeltaParams p;
   deltaCommon(src, dstx, dsty, dstw, dsth, srcx, srcy, srcw, srch, dsdx, dtdx, dsdy, dtdy,
               dsdxdy, dtdxdy, cliptosourcerect, p);
@@ -886,39 +874,14 @@ void LICE_TransformBlit2Alpha(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, i
 
 void LICE_Blur(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, int srcx, int srcy,
                int srcw, int srch) {
-  if (!usable(dest) || !usable(src)) return;
-  // Clip exactly as LICE_Blit does.
-  const i64 sw = src->getWidth(), sh = src->getHeight();
-  i64 left = srcx, top = srcy, right = (i64)srcx + srcw, bottom = (i64)srcy + srch;
-  if (right > sw) right = sw;
-  if (bottom > sh) bottom = sh;
-  i64 dx = dstx, dy = dsty;
-  if (left < 0) {
-    dx -= left;
-    left = 0;
-  }
-  if (top < 0) {
-    dy -= top;
-    top = 0;
-  }
-  if (dx < 0) {
-    left -= dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    top -= dy;
-    dy = 0;
-  }
-  const i64 dw = dest->getWidth(), dh = dest->getHeight();
-  if (left >= right || top >= bottom || dx >= dw || dy >= dh) return;
-  const i64 cols = (right < left + dw - dx ? right : left + dw - dx) - left;
-  const i64 rows = (bottom < top + dh - dy ? bottom : top + dh - dy) - top;
-  if (cols < 2 || rows < 2) return;
-  const int n = (int)cols, L = (int)rows;
-
-  LICE_pixel* d = pixelAt(dest, (int)dx, (int)dy);
-  LICE_pixel* s = pixelAt(src, (int)left, (int)top);
-  const intptr_t ds = rowStep(dest), ss = rowStep(src);
+  if (!dest || !src) return;
+  ClippedBlit cb;
+  if (!clipBlit(dest, src, dstx, dsty, srcx, srcy, (i64)srcx + srcw, (i64)srcy + srch, cb)) return;
+  if (cb.cols < 2 || cb.rows < 2) return;
+  const int n = cb.cols, L = cb.rows;
+  LICE_pixel* d = cb.d;
+  LICE_pixel* s = cb.s;
+  const intptr_t ds = cb.dstep, ss = cb.sstep;
 
   if (dest != src || d != s) {
     // Separate source: every neighbour is read unblurred straight from it.

@@ -1,11 +1,11 @@
 #include "raster/lice_line.h"
 
-#include <climits>
 #include <cmath>
 #include <initializer_list>
 #include <utility>
 
 #include "raster/lice_combine.h"
+#include "raster/lice_numeric.h"
 
 // Lines work in storage rows: a flipped bitmap has its y coordinates mirrored
 // before clipping, after which row y is simply bits + y * span. Clipping puts
@@ -14,7 +14,10 @@
 
 namespace {
 
-typedef long long i64;
+using lice_detail::clampToInt;
+using lice_detail::i64;
+using lice_detail::satI64;
+using lice_detail::satInt;
 
 template <class C>
 using Tag = LICE_CombinerTag<C>;
@@ -111,12 +114,6 @@ inline int outcode(i64 x, i64 y, i64 w, i64 h) {
   return c;
 }
 
-inline i64 truncD(double v) {
-  const double lim = 4.0e18;
-  if (!(v == v)) return 0;
-  return v >= lim ? (i64)lim : (v <= -lim ? -(i64)lim : (i64)v);
-}
-
 /// Cohen-Sutherland against 0 <= x < w, 0 <= y < h. Crossings are computed at
 /// the outer edge (y = h, x = w) and the point is placed on the last row or
 /// column. An iteration cap guards against truncation ping-pong.
@@ -130,16 +127,16 @@ bool clipInt(i64& x1, i64& y1, i64& x2, i64& y2, i64 w, i64 h) {
     i64 x, y;
     if (c & kBottom) {
       y = h - 1;
-      x = x1 + truncD((double)(h - y1) * dx / dy);
+      x = x1 + satI64((double)(h - y1) * dx / dy);
     } else if (c & kTop) {
       y = 0;
-      x = x1 + truncD((double)(0 - y1) * dx / dy);
+      x = x1 + satI64((double)(0 - y1) * dx / dy);
     } else if (c & kRight) {
       x = w - 1;
-      y = y1 + truncD(dy * (double)(w - x1) / dx);
+      y = y1 + satI64(dy * (double)(w - x1) / dx);
     } else {
       x = 0;
-      y = y1 + truncD(dy * (double)(0 - x1) / dx);
+      y = y1 + satI64(dy * (double)(0 - x1) / dx);
     }
     if (first) {
       x1 = x;
@@ -199,13 +196,6 @@ bool clipFloat(float& x1, float& y1, float& x2, float& y2, float w, float h) {
     }
   }
   return true;
-}
-
-inline int satInt(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return INT_MAX;
-  if (v <= -2147483648.0) return INT_MIN;
-  return (int)v;
 }
 
 // ---------------------------------------------------------------------------
@@ -359,10 +349,7 @@ bool LICE_ClipLine(int* x1, int* y1, int* x2, int* y2, int xlo, int ylo, int xhi
   if (!x1 || !y1 || !x2 || !y2) return false;
   i64 a = (i64)*x1 - xlo, b = (i64)*y1 - ylo, c = (i64)*x2 - xlo, d = (i64)*y2 - ylo;
   const bool in = clipInt(a, b, c, d, (i64)xhi - xlo, (i64)yhi - ylo);
-  auto back = [](i64 v, int lo) {
-    const i64 r = v + lo;
-    return r > INT_MAX ? INT_MAX : (r < INT_MIN ? INT_MIN : (int)r);
-  };
+  auto back = [](i64 v, int lo) { return clampToInt(v + lo); };
   *x1 = back(a, xlo);
   *y1 = back(b, ylo);
   *x2 = back(c, xlo);
