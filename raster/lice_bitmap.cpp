@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "raster/lice_blit.h"
 #include "raster/lice_combine.h"
 
 namespace {
@@ -154,16 +155,9 @@ bool LICE_SysBitmap::resize(int w, int h) {
 void LICE_Copy(LICE_IBitmap* dest, LICE_IBitmap* src) {
   if (!dest || !src || dest == src) return;
   dest->resize(src->getWidth(), src->getHeight());
-  // An opaque copy at full weight is a raw row copy; the sizes may still
-  // differ when dest could not take src's size.
-  LICE_PackedPixel* sb = src->getBits();
-  LICE_PackedPixel* db = dest->getBits();
-  if (!sb || !db) return;
-  const int w = src->getWidth() < dest->getWidth() ? src->getWidth() : dest->getWidth();
-  const int h = src->getHeight() < dest->getHeight() ? src->getHeight() : dest->getHeight();
-  if (w < 1 || h < 1) return;
-  for (int y = 0; y < h; ++y)
-    memmove(LICE_RowPtr(dest, db, y), LICE_RowPtr(src, sb, y), (size_t)w * sizeof(LICE_PackedPixel));
+  // The blit clips to both bitmaps, so a dest that could not take src's size
+  // gets what fits.
+  LICE_Blit(dest, src, 0, 0, nullptr, 1.0f, LICE_COMBINE_COPY);
 }
 
 void LICE_Clear(LICE_IBitmap* dest, LICE_PackedPixel color) {
@@ -183,29 +177,9 @@ LICE_PackedPixel LICE_GetPixel(LICE_IBitmap* bmp, int x, int y) {
 }
 
 void LICE_PutPixel(LICE_IBitmap* bmp, int x, int y, LICE_PackedPixel color, float alpha, int mode) {
-  if (!bmp) return;
-  LICE_PackedPixel* bits = bmp->getBits();
-  if (!bits || x < 0 || y < 0 || x >= bmp->getWidth() || y >= bmp->getHeight()) return;
-  LICE_PackedPixel* px = LICE_RowPtr(bmp, bits, y) + x;
-  const int w = LICE_AlphaToWeight(alpha);
-  const int op = mode & LICE_COMBINE_OP_MASK;
-  if (op == LICE_COMBINE_COPY) {
-    switch (w) {
-      case 64: _LICE_CombinePixelsQuarterMix2FAST::doPix(px, _LICE_CombinePixelsQuarterMix2FAST::prepare(color)); return;
-      case 128: _LICE_CombinePixelsHalfMix2FAST::doPix(px, _LICE_CombinePixelsHalfMix2FAST::prepare(color)); return;
-      case 192: _LICE_CombinePixelsThreeQuarterMix2FAST::doPix(px, _LICE_CombinePixelsThreeQuarterMix2FAST::prepare(color)); return;
-      case 256: *px = color; return;
-      default:
-        if (w > 0)
-          _LICE_CombinePixelsCopyNoClamp::doPix((LICE_pixel_chan*)px, LICE_PixelR(color), LICE_PixelG(color),
-                                                LICE_PixelB(color), LICE_PixelA(color), w);
-        return;
-    }
-  }
-  LICE_WithOperationCombiner(op, w, [&](auto tag) {
-    using C = typename decltype(tag)::type;
-    C::doPix((LICE_pixel_chan*)px, LICE_PixelR(color), LICE_PixelG(color), LICE_PixelB(color), LICE_PixelA(color), w);
-  });
+  // A one-pixel fill makes the same choice of combiner by weight; only the
+  // source-alpha flag, which the fill would honour, is dropped.
+  LICE_FillRect(bmp, x, y, 1, 1, color, alpha, mode & LICE_COMBINE_OP_MASK);
 }
 
 int LICE_BitmapCmp(LICE_IBitmap* a, LICE_IBitmap* b, int* coordsOut) {
