@@ -53,14 +53,23 @@ void BM_MemcpySurface(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpySurface) SURFACE_SIZES;
 
-void blitBench(benchmark::State& state, float alpha, int mode) {
+/// Runs draw(surfaces, w, h) on fresh random surfaces of the state's size and
+/// reports the surface's bytes per iteration.
+template <class Draw>
+void surfaceBench(benchmark::State& state, Draw draw) {
   const int w = (int)state.range(0), h = (int)state.range(1);
   Surfaces s(w, h);
   for (auto _ : state) {
-    LICE_Blit(&s.dst, &s.src, 0, 0, nullptr, alpha, mode);
+    draw(s, w, h);
     benchmark::ClobberMemory();
   }
   setBytes(state, w, h);
+}
+
+void blitBench(benchmark::State& state, float alpha, int mode) {
+  surfaceBench(state, [&](Surfaces& s, int, int) {
+    LICE_Blit(&s.dst, &s.src, 0, 0, nullptr, alpha, mode);
+  });
 }
 
 void BM_BlitCopy(benchmark::State& state) { blitBench(state, 1.0f, LICE_COMBINE_COPY); }
@@ -93,35 +102,19 @@ void BM_ScaledBlitFilter(benchmark::State& state) {
 BENCHMARK(BM_ScaledBlitFilter) SURFACE_SIZES;
 
 void BM_BlurInPlace(benchmark::State& state) {
-  const int w = (int)state.range(0), h = (int)state.range(1);
-  Surfaces s(w, h);
-  for (auto _ : state) {
-    LICE_Blur(&s.dst, &s.dst, 0, 0, 0, 0, w, h);
-    benchmark::ClobberMemory();
-  }
-  setBytes(state, w, h);
+  surfaceBench(state, [](Surfaces& s, int w, int h) { LICE_Blur(&s.dst, &s.dst, 0, 0, 0, 0, w, h); });
 }
 BENCHMARK(BM_BlurInPlace) SURFACE_SIZES;
 
 void BM_BlurToOther(benchmark::State& state) {
-  const int w = (int)state.range(0), h = (int)state.range(1);
-  Surfaces s(w, h);
-  for (auto _ : state) {
-    LICE_Blur(&s.dst, &s.src, 0, 0, 0, 0, w, h);
-    benchmark::ClobberMemory();
-  }
-  setBytes(state, w, h);
+  surfaceBench(state, [](Surfaces& s, int w, int h) { LICE_Blur(&s.dst, &s.src, 0, 0, 0, 0, w, h); });
 }
 BENCHMARK(BM_BlurToOther) SURFACE_SIZES;
 
 void BM_FillRectAlpha(benchmark::State& state) {
-  const int w = (int)state.range(0), h = (int)state.range(1);
-  Surfaces s(w, h);
-  for (auto _ : state) {
+  surfaceBench(state, [](Surfaces& s, int w, int h) {
     LICE_FillRect(&s.dst, 0, 0, w, h, LICE_MakePixel(40, 90, 200, 255), 0.7f, LICE_COMBINE_COPY);
-    benchmark::ClobberMemory();
-  }
-  setBytes(state, w, h);
+  });
 }
 BENCHMARK(BM_FillRectAlpha) SURFACE_SIZES;
 
@@ -129,7 +122,6 @@ BENCHMARK(BM_FillRectAlpha) SURFACE_SIZES;
 // surface (the LFO plot draws its curve this way). Bytes are the surface's.
 void BM_FLineAA1000(benchmark::State& state) {
   const int w = (int)state.range(0), h = (int)state.range(1);
-  Surfaces s(w, h);
   std::mt19937 rng(4);
   std::uniform_real_distribution<float> fx(0.0f, (float)w), fy(0.0f, (float)h);
   std::vector<float> pts(4000);
@@ -137,13 +129,11 @@ void BM_FLineAA1000(benchmark::State& state) {
     pts[i] = fx(rng);
     pts[i + 1] = fy(rng);
   }
-  for (auto _ : state) {
+  surfaceBench(state, [&](Surfaces& s, int, int) {
     for (size_t i = 0; i < pts.size(); i += 4)
       LICE_FLine(&s.dst, pts[i], pts[i + 1], pts[i + 2], pts[i + 3], 0xFFFFFFFFu, 0.8f,
                  LICE_COMBINE_COPY, true);
-    benchmark::ClobberMemory();
-  }
-  setBytes(state, w, h);
+  });
 }
 BENCHMARK(BM_FLineAA1000) SURFACE_SIZES;
 
