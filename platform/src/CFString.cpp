@@ -399,7 +399,7 @@ bool Format(std::string& out, const char* f, va_list ap)
       out += *f++;
       continue;
     }
-    const char* start = f++;
+    ++f;
     if (*f == '%')
     {
       out += '%';
@@ -409,19 +409,8 @@ bool Format(std::string& out, const char* f, va_list ap)
     std::string conv_spec = "%";
     while (*f && strchr("-+ #0'", *f))
       conv_spec += *f++;
-    if (*f == '*')
-    {
-      conv_spec += std::to_string(va_arg(ap, int));
-      ++f;
-    }
-    else
-      while (*f >= '0' && *f <= '9')
-        conv_spec += *f++;
-    if (*f == '$')
-      return false;
-    if (*f == '.')
-    {
-      conv_spec += *f++;
+    // A width or precision: digits, or '*' taking the next int argument.
+    auto takeCount = [&] {
       if (*f == '*')
       {
         conv_spec += std::to_string(va_arg(ap, int));
@@ -430,6 +419,14 @@ bool Format(std::string& out, const char* f, va_list ap)
       else
         while (*f >= '0' && *f <= '9')
           conv_spec += *f++;
+    };
+    takeCount();
+    if (*f == '$')
+      return false;
+    if (*f == '.')
+    {
+      conv_spec += *f++;
+      takeCount();
     }
     std::string length;
     while (*f && strchr("hlqLzjt", *f))
@@ -438,6 +435,10 @@ bool Format(std::string& out, const char* f, va_list ap)
     if (!conv)
       return false;
     ++f;
+    // %lc and %ls take wide characters, and a length on a character, string,
+    // pointer or object conversion would read the argument as another type.
+    if (!length.empty() && strchr("c@sp", conv))
+      return false;
     switch (conv)
     {
     case '@':
@@ -503,7 +504,6 @@ bool Format(std::string& out, const char* f, va_list ap)
       AppendPrintf(out, conv_spec + "p", va_arg(ap, void*));
       break;
     default:
-      (void)start;
       return false;
     }
   }

@@ -3,6 +3,7 @@
 #include <QuillPlatform.h>
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 namespace
@@ -138,6 +139,22 @@ TEST(CFString, FormatRefusesPositionalArgumentsAndWritesThrough)
   EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("ab%n"), &n), nullptr);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, nullptr), nullptr);
+}
+
+TEST(CFString, FormatRefusesWideCharactersAndLengthsOnNonNumbers)
+{
+  const wchar_t wide[] = L"ab";
+  EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%ls"), wide), nullptr);
+  EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%lc"), static_cast<wint_t>(L'q')), nullptr);
+  EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%hp"), static_cast<void*>(nullptr)), nullptr);
+  EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%l@"), CFSTR("x")), nullptr);
+}
+
+TEST(CFString, FormatTakesStarWidthAndPrecisionFromTheArguments)
+{
+  CFStringRef s = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("[%*.*f][%.*s]"), 7, 2, 2.5, 2, "abc");
+  EXPECT_EQ(Text(s), "[   2.50][ab]");
+  CFRelease(s);
 }
 
 TEST(CFString, MaximumSizeCoversTheWorstCaseOfTheEncoding)

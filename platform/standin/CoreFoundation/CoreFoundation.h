@@ -178,7 +178,8 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encod
 // letters). A NULL string orders before any string.
 CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFOptionFlags compareOptions);
 // printf-like formatting; %@ inserts CFCopyDescription of a CF object
-// ("(null)" for NULL). Positional arguments (%1$d) are not supported and
+// ("(null)" for NULL). Positional arguments (%1$d), %n, wide characters
+// (%lc, %ls) and length modifiers on %c, %s, %p and %@ are not supported and
 // give NULL, as does a NULL format.
 CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFDictionaryRef formatOptions, CFStringRef format, ...);
 // As CFStringCreateWithFormat, with the arguments as a va_list (not consumed).
