@@ -61,6 +61,17 @@ ComponentInstanceRecord* FindInstanceLocked(ComponentInstance ci)
   return ci && Instances().count(ci) ? ci : nullptr;
 }
 
+// The component itself, or the component of an instance passed in its place
+// (Audio Unit code passes its own instance cast to a Component); call with
+// sMutex held.
+ComponentRecord* FindComponentOfLocked(Component c)
+{
+  if (ComponentRecord* found = FindComponentLocked(c))
+    return found;
+  ComponentInstanceRecord* i = FindInstanceLocked(reinterpret_cast<ComponentInstance>(c));
+  return i ? i->component : nullptr;
+}
+
 bool Matches(const ComponentDescription& have, const ComponentDescription* want)
 {
   if (!want)
@@ -117,12 +128,7 @@ CFStringRef QuillCopyComponentName(Component component)
   std::string name;
   {
     std::lock_guard<std::mutex> lock(sMutex);
-    ComponentRecord* c = FindComponentLocked(component);
-    if (!c)
-    {
-      ComponentInstanceRecord* i = FindInstanceLocked(reinterpret_cast<ComponentInstance>(component));
-      c = i ? i->component : nullptr;
-    }
+    ComponentRecord* c = FindComponentOfLocked(component);
     if (!c)
       return nullptr;
     name = c->name;
@@ -148,13 +154,7 @@ OSErr GetComponentInfo(Component aComponent, ComponentDescription* cd, Handle co
                        Handle componentIcon)
 {
   std::lock_guard<std::mutex> lock(sMutex);
-  // Audio Unit code passes its own instance cast to a Component.
-  ComponentRecord* c = FindComponentLocked(aComponent);
-  if (!c)
-  {
-    ComponentInstanceRecord* i = FindInstanceLocked(reinterpret_cast<ComponentInstance>(aComponent));
-    c = i ? i->component : nullptr;
-  }
+  ComponentRecord* c = FindComponentOfLocked(aComponent);
   if (!c)
     return invalidComponentID;
   if (componentName || componentInfo || componentIcon)
