@@ -41,13 +41,20 @@ CFStringRef MakeCFString(const char* cStr)
   return CFStringCreateWithCString(kCFAllocatorDefault, cStr ? cStr : "", kCFStringEncodingUTF8);
 }
 
-// A number of the dictionary read as SInt32; false when the key is missing
-// or holds something other than a number.
-bool GetDictInt(CFDictionaryRef dict, const char* key, SInt32* pValue)
+// The dictionary's value under a C-string key, or null.
+const void* GetDictValue(CFDictionaryRef dict, const char* key)
 {
   CFStringRef cfKey = MakeCFString(key);
   const void* value = cfKey ? CFDictionaryGetValue(dict, cfKey) : nullptr;
   if (cfKey) CFRelease(cfKey);
+  return value;
+}
+
+// A number of the dictionary read as SInt32; false when the key is missing
+// or holds something other than a number.
+bool GetDictInt(CFDictionaryRef dict, const char* key, SInt32* pValue)
+{
+  const void* value = GetDictValue(dict, key);
   if (!value || CFGetTypeID(value) != CFNumberGetTypeID()) return false;
   return CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, pValue);
 }
@@ -59,14 +66,6 @@ void PutDictInt(CFMutableDictionaryRef dict, const char* key, SInt32 value)
   if (cfKey && num) CFDictionarySetValue(dict, cfKey, num);
   if (num) CFRelease(num);
   if (cfKey) CFRelease(cfKey);
-}
-
-const void* GetDictValue(CFDictionaryRef dict, const char* key)
-{
-  CFStringRef cfKey = MakeCFString(key);
-  const void* value = cfKey ? CFDictionaryGetValue(dict, cfKey) : nullptr;
-  if (cfKey) CFRelease(cfKey);
-  return value;
 }
 
 } // namespace
@@ -618,6 +617,12 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     *pDataSize = size;
     return !pData || capacity >= size;
   };
+  // Answers a plain value: its size always, the value itself when asked for.
+  auto answer = [&](const auto& value) -> ComponentResult {
+    if (!fits(sizeof(value))) return kAudio_ParamError;
+    if (pData) memcpy(pData, &value, sizeof(value));
+    return noErr;
+  };
   const bool global = scope == kAudioUnitScope_Global;
 
   switch (propID)
@@ -640,16 +645,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
       return noErr; // nothing to read
     }
     case kAudioUnitProperty_SampleRate:
-    {
       *pWriteable = true;
-      if (!fits(sizeof(Float64))) return kAudio_ParamError;
-      if (pData)
-      {
-        const Float64 sr = GetSampleRate();
-        memcpy(pData, &sr, sizeof(sr));
-      }
-      return noErr;
-    }
+      return answer(static_cast<Float64>(GetSampleRate()));
     case kAudioUnitProperty_ParameterList:
     {
       if (!global)
@@ -697,28 +694,17 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ElementCount:
     {
-      if (!fits(sizeof(UInt32))) return kAudio_ParamError;
-      if (pData)
-      {
-        UInt32 n = 0;
-        if (global) n = 1;
-        else if (scope == kAudioUnitScope_Input) n = static_cast<UInt32>(mInBuses.GetSize());
-        else if (scope == kAudioUnitScope_Output) n = static_cast<UInt32>(mOutBuses.GetSize());
-        memcpy(pData, &n, sizeof(n));
-      }
-      return noErr;
+      UInt32 n = 0;
+      if (global) n = 1;
+      else if (scope == kAudioUnitScope_Input) n = static_cast<UInt32>(mInBuses.GetSize());
+      else if (scope == kAudioUnitScope_Output) n = static_cast<UInt32>(mOutBuses.GetSize());
+      return answer(n);
     }
     case kAudioUnitProperty_Latency:
     {
       if (!global) return kAudioUnitErr_InvalidScope;
-      if (!fits(sizeof(Float64))) return kAudio_ParamError;
-      if (pData)
-      {
-        const Float64 sr = GetSampleRate();
-        const Float64 latency = sr > 0.0 ? GetLatency() / sr : 0.0;
-        memcpy(pData, &latency, sizeof(latency));
-      }
-      return noErr;
+      const Float64 sr = GetSampleRate();
+      return answer(static_cast<Float64>(sr > 0.0 ? GetLatency() / sr : 0.0));
     }
     case kAudioUnitProperty_SupportedNumChannels:
     {
@@ -739,17 +725,9 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
       return noErr;
     }
     case kAudioUnitProperty_MaximumFramesPerSlice:
-    {
       if (!global) return kAudioUnitErr_InvalidScope;
       *pWriteable = true;
-      if (!fits(sizeof(UInt32))) return kAudio_ParamError;
-      if (pData)
-      {
-        const UInt32 n = static_cast<UInt32>(GetBlockSize());
-        memcpy(pData, &n, sizeof(n));
-      }
-      return noErr;
-    }
+      return answer(static_cast<UInt32>(GetBlockSize()));
     case kAudioUnitProperty_ParameterValueStrings:
     {
       if (!global) return kAudioUnitErr_InvalidScope;
@@ -781,55 +759,28 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_GetUIComponentList:
     {
       if (!GetEditor()) return kAudioUnitErr_InvalidProperty;
-      if (!fits(sizeof(ComponentDescription))) return kAudio_ParamError;
-      if (pData)
-      {
-        ComponentDescription cd;
-        memset(&cd, 0, sizeof(cd));
-        cd.componentType = kAudioUnitCarbonViewComponentType;
-        cd.componentSubType = static_cast<OSType>(GetUniqueID());
-        cd.componentManufacturer = static_cast<OSType>(GetMfrID());
-        memcpy(pData, &cd, sizeof(cd));
-      }
-      return noErr;
+      ComponentDescription cd;
+      memset(&cd, 0, sizeof(cd));
+      cd.componentType = kAudioUnitCarbonViewComponentType;
+      cd.componentSubType = static_cast<OSType>(GetUniqueID());
+      cd.componentManufacturer = static_cast<OSType>(GetMfrID());
+      return answer(cd);
     }
     case kAudioUnitProperty_AudioChannelLayout: return kAudioUnitErr_InvalidPropertyValue;
     case kAudioUnitProperty_TailTime:
     {
       if (!global) return kAudioUnitErr_InvalidScope;
       *pWriteable = GetTailSize() > 0;
-      if (!fits(sizeof(Float64))) return kAudio_ParamError;
-      if (pData)
-      {
-        const Float64 sr = GetSampleRate();
-        const Float64 tail = sr > 0.0 ? GetTailSize() / sr : 0.0;
-        memcpy(pData, &tail, sizeof(tail));
-      }
-      return noErr;
+      const Float64 sr = GetSampleRate();
+      return answer(static_cast<Float64>(sr > 0.0 ? GetTailSize() / sr : 0.0));
     }
     case kAudioUnitProperty_BypassEffect:
-    {
       if (!global) return kAudioUnitErr_InvalidScope;
       *pWriteable = true;
-      if (!fits(sizeof(UInt32))) return kAudio_ParamError;
-      if (pData)
-      {
-        const UInt32 b = IsBypassed() ? 1 : 0;
-        memcpy(pData, &b, sizeof(b));
-      }
-      return noErr;
-    }
+      return answer(static_cast<UInt32>(IsBypassed() ? 1 : 0));
     case kAudioUnitProperty_LastRenderError:
-    {
       if (!global) return kAudioUnitErr_InvalidScope;
-      if (!fits(sizeof(OSStatus))) return kAudio_ParamError;
-      if (pData)
-      {
-        const OSStatus r = noErr;
-        memcpy(pData, &r, sizeof(r));
-      }
-      return noErr;
-    }
+      return answer(static_cast<OSStatus>(noErr));
     case kAudioUnitProperty_SetRenderCallback:
     {
       if (!global && scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidScope;
@@ -1004,13 +955,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     {
       if (!IsInst()) return kAudioUnitErr_InvalidProperty;
       if (!global) return kAudioUnitErr_InvalidScope;
-      if (!fits(sizeof(UInt32))) return kAudio_ParamError;
-      if (pData)
-      {
-        const UInt32 one = 1;
-        memcpy(pData, &one, sizeof(one));
-      }
-      return noErr;
+      return answer(static_cast<UInt32>(1));
     }
     default: return kAudioUnitErr_InvalidProperty;
   }
