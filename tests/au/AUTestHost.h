@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "au/IPlugAU.h"
@@ -58,6 +59,14 @@ struct BufferList
   AudioBufferList* list() { return reinterpret_cast<AudioBufferList*>(bytes.data()); }
   const float* channel(int i) { return static_cast<const float*>(list()->mBuffers[i].mData); }
 };
+
+// The UTF-8 text of a string; "" for null or for text of 511 bytes or more.
+inline std::string ToStd(CFStringRef s)
+{
+  char buf[512] = "";
+  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
+  return buf;
+}
 
 inline AudioTimeStamp SampleTime(double t)
 {

@@ -1,19 +1,13 @@
 // The reference-counted preset records that carry factory presets through
 // arrays.
-#include "au/CFAUPreset.h"
-
-#include <gtest/gtest.h>
+#include "AUTestHost.h"
 
 #include <string>
 
+#include "au/CFAUPreset.h"
+
 namespace
 {
-std::string ToStd(CFStringRef s)
-{
-  char buf[256] = "";
-  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
-  return buf;
-}
 CFStringRef Make(const char* s) { return CFStringCreateWithCString(kCFAllocatorDefault, s, kCFStringEncodingUTF8); }
 } // namespace
 

@@ -8,13 +8,6 @@ using namespace tremolo_config;
 namespace
 {
 
-std::string ToStd(CFStringRef s)
-{
-  char buf[256] = "";
-  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
-  return buf;
-}
-
 struct InfoAnswer
 {
   OSStatus status;

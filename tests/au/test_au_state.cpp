@@ -11,13 +11,6 @@ using namespace tremolo_config;
 namespace
 {
 
-std::string ToStd(CFStringRef s)
-{
-  char buf[256] = "";
-  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
-  return buf;
-}
-
 const void* Value(CFDictionaryRef dict, const char* key)
 {
   CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);

@@ -11,13 +11,6 @@ using namespace tremolo_config;
 
 namespace
 {
-std::string ToStd(CFStringRef s)
-{
-  char buf[512] = "";
-  if (s) CFStringGetCString(s, buf, sizeof(buf), kCFStringEncodingUTF8);
-  return buf;
-}
-
 // A headless editor that counts window calls.
 class CountingEditor : public IGraphicsHeadless
 {
