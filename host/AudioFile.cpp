@@ -7,6 +7,8 @@ AudioFileReader::~AudioFileReader()
 
 bool AudioFileReader::Open(const std::string& path, std::string* error)
 {
+  if (mFile) sf_close(mFile);
+  mFile = nullptr;
   mPath = path;
   mInfo = SF_INFO{};
   mFile = sf_open(path.c_str(), SFM_READ, &mInfo);

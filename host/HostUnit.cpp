@@ -13,6 +13,9 @@ extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, vo
 namespace
 {
 
+// The tremolo is mono or stereo.
+constexpr int kMaxChannels = 2;
+
 // What the plug-in bundle's description tells the system on a Mac: the
 // component's codes and name, and the bundle that holds its resources.
 constexpr OSType kComponentType = kAudioUnitType_Effect;
@@ -115,6 +118,14 @@ bool HostUnit::Open(std::string* error)
 bool HostUnit::Configure(double sampleRate, int channels, int blockFrames, const HostTransport& transport,
                          std::string* error)
 {
+  // Render builds its buffer list for at most two channels; a count the unit
+  // would refuse must not reach it through an earlier, good configuration.
+  if (channels < 1 || channels > kMaxChannels || blockFrames < 1 || blockFrames > 65536 || !(sampleRate > 0.0))
+  {
+    *error = "cannot configure " + std::to_string(channels) + " channels, " + std::to_string(blockFrames) +
+             "-frame blocks at " + std::to_string(sampleRate) + " Hz";
+    return false;
+  }
   mSampleRate = sampleRate;
   mChannels = channels;
   mBlockFrames = static_cast<UInt32>(blockFrames);
@@ -342,8 +353,9 @@ OSStatus HostUnit::Render(const float* const* in, float* const* out, UInt32 fram
   mPendingInput = in;
   mPendingFrames = frames;
 
-  // Room for two buffers; the unit is configured for one or two channels.
-  alignas(AudioBufferList) unsigned char listBytes[offsetof(AudioBufferList, mBuffers) + 2 * sizeof(AudioBuffer)];
+  // Room for every channel Configure accepts.
+  alignas(AudioBufferList) unsigned char
+      listBytes[offsetof(AudioBufferList, mBuffers) + kMaxChannels * sizeof(AudioBuffer)];
   AudioBufferList* list = reinterpret_cast<AudioBufferList*>(listBytes);
   list->mNumberBuffers = static_cast<UInt32>(mChannels);
   for (int c = 0; c < mChannels; ++c)
