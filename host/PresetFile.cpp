@@ -247,14 +247,20 @@ plist_t ToPlist(CFTypeRef obj, int depth, std::string* error)
   return nullptr;
 }
 
+CFTypeRef GetValue(CFDictionaryRef dict, const char* key)
+{
+  CFStringRef cfKey = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+  CFTypeRef value = CFDictionaryGetValue(dict, cfKey);
+  CFRelease(cfKey);
+  return value;
+}
+
 // Reads a key as a 32-bit code or version. Codes with the top bit set are
 // stored negative by the platform and as large positive numbers by some
 // writers; both mean the same 32 bits.
 bool GetInt32(CFDictionaryRef dict, const char* key, SInt32* out)
 {
-  CFStringRef cfKey = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-  CFTypeRef value = CFDictionaryGetValue(dict, cfKey);
-  CFRelease(cfKey);
+  CFTypeRef value = GetValue(dict, key);
   if (!value || CFGetTypeID(value) != CFNumberGetTypeID()) return false;
   if (CFNumberIsFloatType(static_cast<CFNumberRef>(value))) return false;
   SInt64 v = 0;
@@ -262,14 +268,6 @@ bool GetInt32(CFDictionaryRef dict, const char* key, SInt32* out)
   if (v < INT32_MIN || v > static_cast<SInt64>(UINT32_MAX)) return false;
   *out = static_cast<SInt32>(static_cast<UInt32>(v));
   return true;
-}
-
-CFTypeRef GetValue(CFDictionaryRef dict, const char* key)
-{
-  CFStringRef cfKey = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-  CFTypeRef value = CFDictionaryGetValue(dict, cfKey);
-  CFRelease(cfKey);
-  return value;
 }
 
 } // namespace
@@ -299,15 +297,15 @@ CFPropertyListRef CreatePropertyListFromXML(const char* xml, size_t length, std:
     *error = "binary property lists are not supported; save the preset as XML";
     return nullptr;
   }
+  if (length > static_cast<size_t>(kMaxPresetFileBytes))
+  {
+    *error = "too large for a preset";
+    return nullptr;
+  }
   // <plist> itself is one level above the objects.
   if (XmlNestingDepth(xml, length) > kMaxDepth + 1)
   {
     *error = "nested too deeply";
-    return nullptr;
-  }
-  if (length > static_cast<size_t>(kMaxPresetFileBytes))
-  {
-    *error = "too large for a preset";
     return nullptr;
   }
   plist_t root = nullptr;
