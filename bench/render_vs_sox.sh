@@ -35,7 +35,12 @@ best_of() {
   for _ in $(seq "$RUNS"); do
     local start end t
     start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
+    # A failed run would otherwise end the script without a word.
+    if ! "$@" >/dev/null 2>"$WORK/err"; then
+      echo "render_vs_sox: $1 failed:" >&2
+      cat "$WORK/err" >&2
+      exit 1
+    fi
     end=$(date +%s.%N)
     t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
     if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
