@@ -20,22 +20,17 @@ void IKnobMultiControlCap::SetAlignment(EAlignment alignment)
 {
   mAlignment = alignment;
   const int x = mAnchorX, y = mAnchorY;
-  // A strip without frames counts as one frame rather than dividing by zero.
-  const int n = mBitmap.N < 1 ? 1 : mBitmap.N;
-  const int w = mBitmap.W, h = mBitmap.H;
-  const int cn = (mCaption && mCaption->N >= 1) ? mCaption->N : 1;
+  const int cn = mCaption ? IBitmapFrames(*mCaption) : 1;
 
   if (alignment == kAlignCentred)
   {
-    if (mBitmap.mFramesAreHorizontal)
-      mRECT = IRECT(x - w / (2 * n), y - h / 2, x - w / (2 * n) + w / n, y - h / 2 + h);
-    else
-      mRECT = IRECT(x - w / 2, y - h / (2 * n), x - w / 2 + w, y - h / (2 * n) + h / n);
-    // The hit area as the base made it (top-left at the anchor), centred too.
-    // Starting from the base's rectangle each time keeps a repeated call from
-    // walking the hit area further up and left.
-    const IRECT base = FrameRECT(x, y, mBitmap);
-    mTargetRECT = base.GetShifted(-base.W() / 2, -base.H() / 2);
+    // One frame's rectangle with its top-left at the anchor, moved up and
+    // left by half its size: knob and hit area are then both centred on the
+    // anchor. (Halving the frame size equals halving the strip and dividing
+    // by the frame count, as sizes are never negative.) Starting from the
+    // anchor each time keeps a repeated call from walking the control.
+    const IRECT frame = FrameRECT(x, y, mBitmap);
+    mRECT = mTargetRECT = frame.GetShifted(-frame.W() / 2, -frame.H() / 2);
     if (mCaption)
     {
       const int cw = mCaption->W, ch = mCaption->H;

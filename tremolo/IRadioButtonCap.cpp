@@ -13,9 +13,8 @@ IRadioButtonCap::IRadioButtonCap(IPlugBase* plug, IRECT rect, int paramIdx, int 
   // Without a caption the control is a plain radio row, not a crash.
   if (!caption) return;
   mCaption = new IBitmap(*caption);
-  const int cn = mCaption->N < 1 ? 1 : mCaption->N;
   const int l = rect.L + captionDX, t = rect.T + captionDY;
-  mCaptionRECT = IRECT(l, t, l + mCaption->W, t + mCaption->H / cn);
+  mCaptionRECT = IRECT(l, t, l + mCaption->W, t + mCaption->H / IBitmapFrames(*mCaption));
 }
 
 IRadioButtonCap::~IRadioButtonCap() { delete mCaption; }

@@ -71,6 +71,26 @@ TEST_F(KnobFixture, HorizontalStripsCentreOneFrameWidth) {
   EXPECT_EQ(*c->GetRECT(), IRECT(80, 85, 120, 115));
 }
 
+TEST_F(KnobFixture, CentringMatchesTheStripFormulaForOddSizesBothWays) {
+  // Control rectangle written out from the strip's size: (x - W/2, y - H/2N)
+  // for stacked frames, (x - W/2N, y - H/2) for side-by-side ones, integer
+  // divisions; the hit area is the same rectangle.
+  const int x = 300, y = 200;
+  for (bool horizontal : {false, true})
+    for (int w : {1, 7, 61})
+      for (int h : {1, 9, 33})
+        for (int n : {1, 3, 7}) {
+          Strip strip(w, h, n, kKnobTag, horizontal);
+          const int W = strip.bitmap.W, H = strip.bitmap.H;
+          const IRECT expected = horizontal
+                                     ? IRECT(x - W / (2 * n), y - H / 2, x - W / (2 * n) + W / n, y - H / 2 + H)
+                                     : IRECT(x - W / 2, y - H / (2 * n), x - W / 2 + W, y - H / (2 * n) + H / n);
+          IKnobMultiControlCap* c = Attach(x, y, nullptr, kAlignCentred, &strip.bitmap);
+          EXPECT_EQ(*c->GetRECT(), expected) << horizontal << " " << w << "x" << h << "x" << n;
+          EXPECT_EQ(*c->GetTargetRECT(), expected) << horizontal << " " << w << "x" << h << "x" << n;
+        }
+}
+
 TEST_F(KnobFixture, FrameShownTruncatesTheValueOntoTheStrip) {
   IKnobMultiControlCap* c = Attach(770, 357, nullptr, kAlignCentred);
   const struct { double value; int frame; } cases[] = {{0.0, 1}, {0.999, 149}, {1.0, 150}, {0.5, 75}};
