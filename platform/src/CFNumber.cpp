@@ -132,11 +132,10 @@ Boolean CFNumberIsFloatType(CFNumberRef number)
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr)
 {
   const __CFNumber* n = QuillNumber(number);
-  if (!n || !valuePtr || !Canonical(theType))
+  const CFNumberType canonical = Canonical(theType);
+  if (!n || !valuePtr || !canonical)
     return false;
-  if (theType == kCFNumberCharType)
-    theType = kCFNumberSInt8Type;
-  switch (Canonical(theType))
+  switch (canonical)
   {
   case kCFNumberSInt8Type:
     return n->mIsFloat ? StoreIntFromDouble<SInt8>(n->mFloat, valuePtr) : StoreInt<SInt8>(n->mInt, valuePtr);
