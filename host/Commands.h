@@ -8,9 +8,16 @@
 
 #include "host/Options.h"
 
+// Renders the input file through the unit into the output file (both or
+// neither written, with the saved state when asked for).
 int RunRender(const RenderOptions& options);
+// Prints the unit's name, version, codes, channels, parameters and presets,
+// as text or JSON, on stdout.
 int RunInfo(const InfoOptions& options);
+// Writes the editor, with the given settings applied, as a PNG file.
 int RunSnapshot(const SnapshotOptions& options);
+// Writes a test signal, its render through every factory preset and editor
+// pictures into the demo folder (made when missing) and lists them.
 int RunDemo(const DemoOptions& options);
 
 // Prints "quillbar-tremolo: <message>" to stderr.

@@ -52,5 +52,4 @@ void Progress::Draw(int64_t framesDone)
   else
     fprintf(stderr, "\r[%s] %3d%% ", bar, static_cast<int>(fraction * 100.0));
   fflush(stderr);
-  mShown = true;
 }

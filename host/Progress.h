@@ -13,7 +13,7 @@ public:
   Progress(int64_t totalFrames, double sampleRate, bool enabled);
   // Frames done so far; redraws when 100 ms have passed since the last draw.
   void Update(int64_t framesDone);
-  // Draws 100 % (when anything was shown) and ends the line.
+  // Draws 100 % and ends the line (when enabled, even if no Update drew).
   void Finish();
 
   // Whether a render of `totalFrames` at `sampleRate` gets a bar: longer than
@@ -26,7 +26,6 @@ private:
   int64_t mTotal;
   double mRate;
   bool mEnabled;
-  bool mShown = false;
   std::chrono::steady_clock::time_point mStart;
   std::chrono::steady_clock::time_point mLastDraw;
 };
