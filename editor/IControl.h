@@ -45,6 +45,7 @@ public:
   // --- Event handlers (called by IGraphics input dispatch) ---
   // Base: a press with the R flag (right button) prompts for a value.
   virtual void OnMouseDown(int x, int y, IMouseMod* mod);
+  // Base: nothing. A drag carries the movement dX, dY since the last event.
   virtual void OnMouseUp(int x, int y, IMouseMod* mod);
   virtual void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod);
   // Base: restores the default value when one is known (>= 0) and reports it.
@@ -53,6 +54,7 @@ public:
   virtual void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
   // `key` is a platform-independent key code; returns true when consumed (base: false).
   virtual bool OnKeyDown(int x, int y, int key);
+  // The pointer moved over / left the control. Base: nothing.
   virtual void OnMouseOver(int x, int y, IMouseMod* mod);
   virtual void OnMouseOut();
 
@@ -67,6 +69,7 @@ public:
   // Text typed into an entry opened without a parameter. Base: ignored.
   virtual void TextFromTextEntry(const char* text);
 
+  // Hides or shows the control; dirty with redraw pending, so the area under it is repainted.
   virtual void Hide(bool hide);
   // A grayed control is drawn at weight 0.25 and not hit by clicks.
   virtual void GrayOut(bool gray);
@@ -79,7 +82,9 @@ public:
   virtual void SetDirty(bool pushParamToPlug = true);
   // Called by IGraphics after a draw: dirty = redraw pending; redraw pending = false.
   virtual void SetClean();
+  // True when the control is due to be drawn on the next pass.
   virtual bool IsDirty();
+  // Idle tick from platforms that have one. Base: nothing.
   virtual void OnGUIIdle();
   // Stores a normalized auxiliary value; ignores an `auxIdx` outside the list.
   virtual void SetAuxParamValueFromPlug(int auxIdx, double value);
@@ -92,16 +97,18 @@ public:
   void PromptUserInput(IRECT* r);
 
   // --- Auxiliary parameters ---
+  // Appends an auxiliary record for `paramIdx` with value 0.
   void AddAuxParam(int paramIdx);
   // Position of the first record bound to `paramIdx`, or -1.
   int AuxParamIdx(int paramIdx) const;
   // Record at `auxIdx`, or null when out of range.
   AuxParam* GetAuxParam(int auxIdx);
+  // Number of auxiliary records.
   int NAuxParams() const { return static_cast<int>(mAuxParams.size()); }
   // Reports every auxiliary value to the plug-in (takes the plug-in mutex).
   void SetAllAuxParamsFromGUI();
 
-  // --- Accessors ---
+  // --- Accessors (plain reads and writes of the fields) ---
   IPlugBase* GetPlug() const { return mPlug; }
   // The plug-in's attached editor, or null before AttachGraphics.
   IGraphics* GetGUI() const;

@@ -232,11 +232,7 @@ void IGraphics::SetControlFromPlug(int controlIdx, double normalizedValue)
 
 void IGraphics::SetParameterFromGUI(int paramIdx, double normalizedValue)
 {
-  for (int i = 0; i < mControls.GetSize(); ++i)
-  {
-    IControl* control = mControls.Get(i);
-    if (control->ParamIdx() == paramIdx) control->SetValueFromUserInput(normalizedValue);
-  }
+  ForEachControlOf(paramIdx, [=](IControl* control) { control->SetValueFromUserInput(normalizedValue); });
 }
 
 void IGraphics::ClampControl(int paramIdx, double lo, double hi, bool normalized)
@@ -248,29 +244,17 @@ void IGraphics::ClampControl(int paramIdx, double lo, double hi, bool normalized
     lo = param->GetNormalized(lo);
     hi = param->GetNormalized(hi);
   }
-  for (int i = 0; i < mControls.GetSize(); ++i)
-  {
-    IControl* control = mControls.Get(i);
-    if (control->ParamIdx() == paramIdx) control->Clamp(lo, hi);
-  }
+  ForEachControlOf(paramIdx, [=](IControl* control) { control->Clamp(lo, hi); });
 }
 
 void IGraphics::HideControl(int paramIdx, bool hide)
 {
-  for (int i = 0; i < mControls.GetSize(); ++i)
-  {
-    IControl* control = mControls.Get(i);
-    if (control->ParamIdx() == paramIdx) control->Hide(hide);
-  }
+  ForEachControlOf(paramIdx, [=](IControl* control) { control->Hide(hide); });
 }
 
 void IGraphics::GrayOutControl(int paramIdx, bool gray)
 {
-  for (int i = 0; i < mControls.GetSize(); ++i)
-  {
-    IControl* control = mControls.Get(i);
-    if (control->ParamIdx() == paramIdx) control->GrayOut(gray);
-  }
+  ForEachControlOf(paramIdx, [=](IControl* control) { control->GrayOut(gray); });
 }
 
 void IGraphics::SetAllControlsDirty()

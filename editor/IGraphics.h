@@ -105,6 +105,7 @@ public:
   virtual void ForceEndUserEdit() = 0;
   // New editor size in pixels (> 0); resizes the surfaces and tells the plug-in.
   virtual void Resize(int w, int h);
+  // True when GetWindow() is not null.
   virtual bool WindowIsOpen();
   // Name of the windowing interface; "" in the core.
   virtual const char* GetGUIAPI();
@@ -116,6 +117,8 @@ public:
   // through SetFromStringAfterPrompt (with `param`) or control->TextFromTextEntry.
   virtual void CreateTextEntry(IControl* control, IText* text, IRECT* area, const char* initial,
                                IParam* param) = 0;
+  // Folders of the host application, the plug-in module, the desktop and the
+  // per-user (or system) application data; a null `path` is ignored.
   virtual void HostPath(WDL_String* path) = 0;
   virtual void PluginPath(WDL_String* path) = 0;
   virtual void DesktopPath(WDL_String* path) = 0;
@@ -124,22 +127,30 @@ public:
   // Fills `file` (empty on cancel) and `dir`.
   virtual void PromptForFile(WDL_String* file, EFileAction action = kFileOpen, WDL_String* dir = 0,
                              char* extensions = 0) = 0;
+  // Lets the user pick a colour into `color`; false when cancelled or unavailable.
   virtual bool PromptForColor(IColor* color, char* prompt = 0) = 0;
+  // Opens `url` in the browser; false on failure.
   virtual bool OpenURL(const char* url, const char* windowTitle = 0, const char* confirmText = 0,
                        const char* errorText = 0) = 0;
   // Returns the platform view, or null on failure.
   virtual void* OpenWindow(void* parent) = 0;
+  // Base: returns null (no child-window variant).
   virtual void* OpenWindow(void* parent, void* parentControl, short leftOffset = 0, short topOffset = 0);
+  // Base: do nothing.
   virtual void AttachSubWindow(void* parent);
   virtual void RemoveSubWindow();
+  // Closes the platform view and stops its timer.
   virtual void CloseWindow() = 0;
+  // The platform view, or null while closed.
   virtual void* GetWindow() = 0;
   // False when the clipboard holds no text.
   virtual bool GetTextFromClipboard(WDL_String* text) = 0;
   // Deletes the key catcher, the controls (last first) and the surfaces; bitmaps stay cached.
   virtual ~IGraphics();
+  // Base: do nothing.
   virtual void HideMouseCursor();
   virtual void ShowMouseCursor();
+  // Applies the tooltip texts of the controls to the platform view.
   virtual void UpdateTooltips() = 0;
 
   // ---- Construction and surfaces ----
@@ -147,10 +158,13 @@ public:
   void PrepDraw() override;
   // Pixel memory of the back buffer, or null before PrepDraw.
   LICE_PackedPixel* GetBits();
+  // The back buffer, or null before PrepDraw.
   LICE_IBitmap* GetDrawBitmap() const { return mDrawBitmap; }
+  // Editor size in pixels and redraw timer rate in frames per second.
   int Width() const { return mWidth; }
   int Height() const { return mHeight; }
   int FPS() const { return mFPS; }
+  // The plug-in this editor belongs to (not owned).
   IPlugBase* GetPlug() const { return mPlug; }
 
   // ---- Controls ----
@@ -164,7 +178,9 @@ public:
   void AttachPanelBackground(const IColor* color);
   // Control at `idx`, or null.
   IControl* GetControl(int idx) const { return mControls.Get(idx); }
+  // Number of attached controls.
   int GetNControls() const { return mControls.GetSize(); }
+  // The key catcher, or null.
   IControl* GetKeyCatcher() const { return mKeyCatcher; }
 
   // ---- Bitmaps (process-wide cache) ----
@@ -180,6 +196,7 @@ public:
   void RetainBitmap(IBitmap* bitmap);
   // Removes the bitmap from the cache and frees its pixels now.
   void ReleaseBitmap(IBitmap* bitmap);
+  // The process-wide bitmap cache, made on first use.
   static BitmapStorage& BitmapCache();
 
   // ---- Parameter and control state ----
@@ -202,9 +219,11 @@ public:
   // dirty control; non-strict ones only the dirty controls and their neighbours.
   // Marks every control dirty.
   void SetStrictDrawing(bool strict);
+  // Whether passes are strict.
   bool GetStrictDrawing() const { return mStrict; }
   // Tooltips of bound controls become their parameters' names.
   void AssignParamNameToolTips();
+  // Whether the platform shows tooltips (off by default).
   void EnableTooltips(bool enable) { mEnableTooltips = enable; }
   bool TooltipsEnabled() const { return mEnableTooltips; }
 
@@ -283,8 +302,10 @@ public:
   int GetParamIdxForPTAutomation(int x, int y);
   // The last result of GetParamIdxForPTAutomation; resets it to -1.
   int GetLastClickedParamForPTAutomation();
+  // Whether mouse-over events are dispatched (off by default).
   void HandleMouseOver(bool canHandle) { mHandleMouseOver = canHandle; }
   bool CanHandleMouseOver() const { return mHandleMouseOver; }
+  // Captured and mouse-over control indices (-1 for none); last press or drag position.
   int GetMouseCapture() const { return mMouseCapture; }
   int GetMouseOver() const { return mMouseOver; }
   int GetMouseX() const { return mMouseX; }
@@ -300,6 +321,16 @@ protected:
 
   // Inserts a control at index 0, below all others.
   void InsertBackground(IControl* control);
+  // Calls f(control) for every control bound to `paramIdx`, in index order.
+  template <class F>
+  void ForEachControlOf(int paramIdx, F f)
+  {
+    for (int i = 0; i < mControls.GetSize(); ++i)
+    {
+      IControl* control = mControls.Get(i);
+      if (control->ParamIdx() == paramIdx) f(control);
+    }
+  }
 
   WDL_PtrList<IControl> mControls;
   IPlugBase* mPlug;

@@ -27,6 +27,7 @@
 class IGraphicsHeadless : public IGraphics
 {
 public:
+  // As IGraphics: `width` x `height` pixels, frame rate <= 0 becomes 25.
   IGraphicsHeadless(IPlugBase* plug, int width, int height, int fps = 0);
   ~IGraphicsHeadless() override;
 
@@ -56,15 +57,19 @@ public:
   // No dialog without a window: `file` becomes empty (cancelled).
   void PromptForFile(WDL_String* file, EFileAction action = kFileOpen, WDL_String* dir = 0,
                      char* extensions = 0) override;
+  // No dialog or browser without a window: both return false.
   bool PromptForColor(IColor* color, char* prompt = 0) override;
   bool OpenURL(const char* url, const char* windowTitle = 0, const char* confirmText = 0,
                const char* errorText = 0) override;
   // No window can be made: returns null.
   void* OpenWindow(void* parent) override;
   using IGraphics::OpenWindow;
+  // Nothing to close; the window is always null.
   void CloseWindow() override;
   void* GetWindow() override;
+  // No clipboard: `text` becomes empty and the answer is false.
   bool GetTextFromClipboard(WDL_String* text) override;
+  // Nothing to update.
   void UpdateTooltips() override;
 
   // ---- Scripted answers ----
@@ -72,6 +77,7 @@ public:
   void QueueMenuChoice(int itemIdx) { mMenuChoices.push_back(itemIdx); }
   // Text the next text entry is answered with.
   void QueueTextEntry(const char* text) { mTextAnswers.push_back(text ? text : ""); }
+  // Button number the next message box returns.
   void QueueMessageBoxAnswer(int answer) { mMessageBoxAnswers.push_back(answer); }
   // Ends the open text entry with `text` (cut to the control's text-entry
   // length); false when no entry is open.
@@ -85,11 +91,13 @@ public:
   };
   // Items of the last menu shown (empty before any).
   const std::vector<ShownMenuItem>& LastMenu() const { return mLastMenu; }
+  // Menus shown so far; whether a text entry is open.
   int MenusShown() const { return mMenusShown; }
   bool TextEntryOpen() const { return mEntry.open; }
   // Initial text and area of the last text entry.
   const char* LastTextEntryInitial() const { return mLastEntryInitial.c_str(); }
   IRECT LastTextEntryRECT() const { return mLastEntryRECT; }
+  // Counts and last arguments of text entries, screen copies and message boxes.
   int TextEntriesShown() const { return mEntriesShown; }
   int DrawScreenCalls() const { return mDrawScreenCalls; }
   IRECT LastDrawScreenRECT() const { return mLastScreenRECT; }

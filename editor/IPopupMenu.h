@@ -25,6 +25,7 @@ public:
   {
   }
 
+  // Plain reads and writes of the text, submenu and flags.
   const char* GetText() const { return mText.Get(); }
   void SetText(const char* text) { mText.Set(text); }
   IPopupMenu* GetSubmenu() const { return mSubmenu; }
@@ -63,16 +64,19 @@ public:
   // Creates an item leading to `submenu` (not owned).
   IPopupMenuItem* AddItem(const char* text, int index, IPopupMenu* submenu);
   IPopupMenuItem* AddItem(const char* text, IPopupMenu* submenu);
+  // Adds a separator item at `index` (-1 appends); returns it, or null on failure.
   IPopupMenuItem* AddSeparator(int index = -1);
 
   // The item at `index`, or null outside the list.
   IPopupMenuItem* GetItem(int index) const { return mMenuItems.Get(index); }
   // The item's text, or "" outside the list.
   const char* GetItemText(int index) const;
+  // Number of items.
   int GetNItems() const { return mMenuItems.GetSize(); }
 
   // Numbering of the titles: 0 none, 1 "%1d: ", 2 "%02d: ", 3 "%03d: "; other values are ignored.
   void SetPrefix(int count);
+  // The numbering setting (0..3).
   int GetPrefix() const { return mPrefix; }
   // The numbering pattern for the current prefix, or null for none.
   const char* GetPrefixFormat() const;
@@ -87,6 +91,7 @@ public:
   // Written by the platform layer; -1 until an item is chosen.
   void SetChosenItemIdx(int index) { mChosenItemIdx = index; }
   int GetChosenItemIdx() const { return mChosenItemIdx; }
+  // Whether several items may be checked at once (platform hint; off by default).
   bool GetCanMultiCheck() const { return mCanMultiCheck; }
   void SetMultiCheck(bool multicheck) { mCanMultiCheck = multicheck; }
 

@@ -36,8 +36,11 @@ class IBitmapControl : public IControl
 public:
   // `blendMethod` is an IChannelBlend method (0..3); a null bitmap gives an empty control.
   IBitmapControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap, int blendMethod = 0);
+  // The same without a parameter.
   IBitmapControl(IPlugBase* plug, int x, int y, IBitmap* bitmap, int blendMethod = 0);
+  // Draws the frame that matches the value.
   bool Draw(IGraphics* graphics) override;
+  // The control's copy of the bitmap handle.
   IBitmap* GetBitmap() { return &mBitmap; }
 
 protected:
@@ -48,11 +51,14 @@ protected:
 class ISwitchControl : public IBitmapControl
 {
 public:
+  // Sized from the bitmap at (x, y).
   ISwitchControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap, int blendMethod = 0);
+  // A press, and a double click likewise, steps to the next frame.
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
   void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
 
 protected:
+  // Advances the value by one frame, wrapping past 1 to 0, and reports it.
   void ToggleStep();
 };
 
@@ -93,6 +99,7 @@ public:
                        int blendMethod = 0);
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
   void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
+  // Number of frame areas, and area `i` (null outside the list).
   int NFrameRECTs() const { return static_cast<int>(mRECTs.size()); }
   const IRECT* GetFrameRECT(int i) const;
 
@@ -139,6 +146,7 @@ public:
   void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) override;
   // 0.01 per step, 0.001 with Shift or Control.
   void OnMouseWheel(int x, int y, IMouseMod* mod, int d) override;
+  // Mouse travel in control heights (widths) for the full range.
   void SetGearing(double gearing) { mGearing = gearing; }
   double GetGearing() const { return mGearing; }
 
@@ -183,9 +191,11 @@ protected:
 class IKnobMultiControl : public IKnobControl
 {
 public:
+  // Sized from the bitmap at (x, y).
   IKnobMultiControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap, EDirection direction = kVertical,
                     double gearing = DEFAULT_GEARING);
   bool Draw(IGraphics* graphics) override;
+  // The control's copy of the bitmap handle.
   IBitmap* GetBitmap() { return &mBitmap; }
 
 protected:
@@ -221,7 +231,9 @@ public:
   void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) override;
   void OnMouseWheel(int x, int y, IMouseMod* mod, int d) override;
   bool Draw(IGraphics* graphics) override;
+  // Only the handle is hit when made with `onlyHandle`, else the whole track.
   bool IsHit(int x, int y) override;
+  // Track length and handle size along the track, in pixels.
   int GetLength() const { return mLen; }
   int GetHandleSize() const { return mHandleSize; }
 

@@ -288,6 +288,7 @@ private:
 class WDL_Mutex
 {
 public:
+  // Takes the mutex (blocking; again by the holder is fine) / releases one hold.
   void Enter() { mMutex.lock(); }
   void Leave() { mMutex.unlock(); }
 

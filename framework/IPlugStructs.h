@@ -253,8 +253,10 @@ struct IColor
 {
   int A = 0, R = 0, G = 0, B = 0;
 
+  // Transparent black by default; channels 0-255.
   IColor() = default;
   IColor(int a, int r, int g, int b) : A(a), R(r), G(g), B(b) {}
+  // Equal when all four channels are.
   bool operator==(const IColor& o) const { return A == o.A && R == o.R && G == o.G && B == o.B; }
   bool operator!=(const IColor& o) const { return !(*this == o); }
   // True when all four channels are 0.
@@ -335,10 +337,13 @@ struct IRECT
 
   // True when all four are 0.
   bool Empty() const { return L == 0 && T == 0 && R == 0 && B == 0; }
+  // All four become 0.
   void Clear() { L = T = R = B = 0; }
+  // Equal when all four sides are.
   bool operator==(const IRECT& o) const { return L == o.L && T == o.T && R == o.R && B == o.B; }
   bool operator!=(const IRECT& o) const { return !(*this == o); }
 
+  // Width and height in pixels; horizontal and vertical middle.
   int W() const { return R - L; }
   int H() const { return B - T; }
   float MW() const { return 0.5f * (float)(L + R); }

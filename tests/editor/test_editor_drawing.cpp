@@ -43,10 +43,11 @@ struct DrawingTest : ::testing::Test
   }
 };
 
-TEST(ColourTranslation, ChannelsArePackedAlphaLowBlueHighAndMaskedToEightBits)
+TEST(ColourTranslation, ChannelsArePackedAlphaLowBlueHighAndClampedToEightBits)
 {
   EXPECT_EQ(0x04030201u, IColorToPixel(IColor(1, 2, 3, 4)));
   EXPECT_EQ(0x040302FFu, IColorToPixel(IColor(0x1FF, 2, 3, 4)));
+  EXPECT_EQ(0x04030200u, IColorToPixel(IColor(-5, 2, 3, 4))) << "a negative channel is clamped to 0, not wrapped";
   for (int v : {0, 1, 127, 128, 254, 255})
   {
     const IColor c(v, 255 - v, v / 2, 200);
