@@ -1349,12 +1349,7 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
   }
 
   (void)pFlags; // the notifications get their own pre- and post-render flags
-  for (int i = 0, n = plug->mRenderNotify.GetSize(); i < n; ++i)
-  {
-    RenderNotify* r = plug->mRenderNotify.Get(i);
-    AudioUnitRenderActionFlags flags = kAudioUnitRenderAction_PreRender;
-    r->mProc(r->mRefCon, &flags, pTimestamp, outputBusIdx, nFrames, pBufferList);
-  }
+  plug->CallRenderNotifications(kAudioUnitRenderAction_PreRender, pTimestamp, outputBusIdx, nFrames, pBufferList);
 
   const double renderSampleTime = pTimestamp->mSampleTime;
   if (renderSampleTime != plug->mLastRenderSampleTime)
@@ -1461,13 +1456,22 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
     else plug->ProcessBuffers(0.0f, static_cast<int>(nFrames));
   }
 
-  for (int i = 0, n = plug->mRenderNotify.GetSize(); i < n; ++i)
+  plug->CallRenderNotifications(kAudioUnitRenderAction_PostRender, pTimestamp, outputBusIdx, nFrames, pBufferList);
+  return noErr;
+}
+
+void IPlugAU::CallRenderNotifications(AudioUnitRenderActionFlags phase, const AudioTimeStamp* pTimestamp,
+                                      UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* pBufferList)
+{
+  // The count is read on every step: a notification may remove itself (or
+  // another) through the entry, and a count taken before would then reach
+  // past the end of the list.
+  for (int i = 0; i < mRenderNotify.GetSize(); ++i)
   {
-    RenderNotify* r = plug->mRenderNotify.Get(i);
-    AudioUnitRenderActionFlags flags = kAudioUnitRenderAction_PostRender;
+    const RenderNotify* r = mRenderNotify.Get(i);
+    AudioUnitRenderActionFlags flags = phase;
     r->mProc(r->mRefCon, &flags, pTimestamp, outputBusIdx, nFrames, pBufferList);
   }
-  return noErr;
 }
 
 // ---------------------------------------------------------------------------

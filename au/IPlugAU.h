@@ -225,6 +225,10 @@ private:
   void RemovePropertyListener(AudioUnitPropertyID propID, AudioUnitPropertyListenerProc proc, bool matchUserData,
                               void* userData);
   void SendAUEvent(AudioUnitEventType type, int idx);
+  // Calls every render notification with `phase` as its flags; allocates
+  // nothing. Render thread.
+  void CallRenderNotifications(AudioUnitRenderActionFlags phase, const AudioTimeStamp* pTimestamp,
+                               UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* pBufferList);
 
   WDL_String mBundleID;
   WDL_String mCocoaViewFactoryClassName;

@@ -466,6 +466,40 @@ TEST_F(AURenderTest, RenderNotificationsRunBeforeAndAfterEachRender)
   EXPECT_EQ(gNotified.size(), 2u);
 }
 
+namespace
+{
+int gSelfRemovingCalls = 0;
+// Takes itself off the unit (its refCon) the first time it is called.
+OSStatus RemoveSelf(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
+                    AudioBufferList*)
+{
+  ++gSelfRemovingCalls;
+  return AudioUnitRemoveRenderNotify(static_cast<AudioUnit>(refCon), &RemoveSelf, refCon);
+}
+} // namespace
+
+TEST_F(AURenderTest, ANotificationThatRemovesItselfDuringARenderLeavesTheOthersWorking)
+{
+  Prepare();
+  gNotified.clear();
+  gSelfRemovingCalls = 0;
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &RemoveSelf, unit), noErr);
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &Notify, nullptr), noErr);
+  BufferList out(2, 64);
+  ASSERT_EQ(Render(out, 0, 64), noErr);
+  EXPECT_EQ(gSelfRemovingCalls, 1);
+  ASSERT_FALSE(gNotified.empty());
+  EXPECT_EQ(gNotified.back(), static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_PostRender));
+
+  gNotified.clear();
+  ASSERT_EQ(Render(out, 64, 64), noErr);
+  EXPECT_EQ(gSelfRemovingCalls, 1);
+  ASSERT_EQ(gNotified.size(), 2u);
+  EXPECT_EQ(gNotified[0], static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_PreRender));
+  EXPECT_EQ(gNotified[1], static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_PostRender));
+  ASSERT_EQ(AudioUnitRemoveRenderNotify(unit, &Notify, nullptr), noErr);
+}
+
 // ---- the host's transport ------------------------------------------------------------------
 
 namespace
