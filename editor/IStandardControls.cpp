@@ -361,6 +361,9 @@ IFaderControl::IFaderControl(IPlugBase* plug, int x, int y, int len, int paramId
 IRECT IFaderControl::GetHandleRECT(double value) const
 {
   if (value < 0.0) value = mValue;
+  // Outside 0..1 (or NaN, as a first value from the plug-in may be) the handle
+  // would leave the track, and a wild value would overflow the int offset.
+  value = (value >= 0.0) ? (value < 1.0 ? value : 1.0) : 0.0;
   IRECT r(mRECT.L, mRECT.T, mRECT.L + mBitmap.W, mRECT.T + mBitmap.H);
   const int travel = mLen - mHandleSize;
   if (mDirection == kHorizontal)

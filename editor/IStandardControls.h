@@ -223,7 +223,8 @@ class IFaderControl : public IControl
 public:
   IFaderControl(IPlugBase* plug, int x, int y, int len, int paramIdx, IBitmap* bitmap,
                 EDirection direction = kVertical, bool onlyHandle = false);
-  // Handle rectangle for value `value` (0..1); a negative value means the current one.
+  // Handle rectangle for value `value` (0..1; above 1 or NaN is clamped into
+  // it); a negative value means the current one.
   IRECT GetHandleRECT(double value = -1.0) const;
   // Centres the handle on the mouse position and reports the value.
   virtual void SnapToMouse(int x, int y);

@@ -42,9 +42,10 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
   }
 
   // the data tables are sized once here and never move: each channel keeps
-  // a pointer to its own slot
-  mInData.Resize(nInputs);
-  mOutData.Resize(nOutputs);
+  // a pointer to its own slot. A count too large to hold leaves that side
+  // without channels rather than writing through a null table.
+  if (!mInData.Resize(nInputs)) nInputs = 0;
+  if (!mOutData.Resize(nOutputs)) nOutputs = 0;
   for (int i = 0; i < nInputs; ++i)
   {
     mInData.Get()[i] = nullptr;

@@ -63,7 +63,8 @@ public:
   };
 
   // nParams, nPresets: counts (negative counts as 0). channelIOStr: legal
-  // configurations, e.g. "1-1 2-2" (null counts as ""). Names are cut to
+  // configurations, e.g. "1-1 2-2" (null counts as ""; a channel count too
+  // large to allocate leaves that side without channels). Names are cut to
   // 127 characters. version: packed 0xVVVVRRMM. uniqueID, mfrID:
   // four-character codes. latency in samples.
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,

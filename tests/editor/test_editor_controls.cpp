@@ -456,6 +456,17 @@ TEST_F(ControlsTest, AFaderWithNoTravelDoesNotDivideByZero)
   EXPECT_TRUE(std::isfinite(f.GetValue()));
 }
 
+TEST_F(ControlsTest, AFaderHandleStaysOnItsTrackForValuesOutsideTheRange)
+{
+  IBitmap handle = Strip(20, 10, 1);
+  IFaderControl f(&plug, 10, 20, 110, kGain, &handle);
+  EXPECT_EQ(f.GetHandleRECT(1.0), f.GetHandleRECT(5.0));
+  EXPECT_EQ(f.GetHandleRECT(1.0), f.GetHandleRECT(1e300)) << "no int overflow for a wild value";
+  EXPECT_EQ(f.GetHandleRECT(0.0), f.GetHandleRECT(std::nan("")));
+  f.SetValueFromPlug(std::nan(""));  // the first push is stored unclamped
+  EXPECT_EQ(f.GetHandleRECT(0.0), f.GetHandleRECT());
+}
+
 TEST_F(ControlsTest, AFaderDrawsItsHandleAtTheValue)
 {
   IBitmap handle = Strip(20, 10, 1);

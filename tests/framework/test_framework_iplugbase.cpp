@@ -175,6 +175,16 @@ TEST(ChannelIO, MissingCountsReadAsZeroAndDuplicatesStay)
   none.ProcessBuffers(0.0, 16); // no channels at all: nothing to touch
 }
 
+TEST(ChannelIO, AChannelCountTooLargeToHoldLeavesThatSideWithoutChannels)
+{
+  // 300 million data pointers exceed what a buffer may hold
+  TestPlug p(0, "300000000-2");
+  EXPECT_EQ(p.NInChannels(), 0);
+  EXPECT_EQ(p.NOutChannels(), 2);
+  p.SetBlockSize(8);
+  p.ProcessBuffers(0.0, 8);
+}
+
 TEST(ChannelIO, ConnectionsIgnoreChannelsThatDoNotExist)
 {
   TestPlug p(0, "4-4");
