@@ -142,6 +142,18 @@ std::vector<int> RandomSamples(size_t n, int bitDepth, unsigned seed) {
   return v;
 }
 
+/// An image of width by height random samples of the given colour type and
+/// bit depth, seeded so each test sees the same picture every run.
+PngSpec RandomImage(int width, int height, int colorType, int bitDepth, unsigned seed) {
+  PngSpec s;
+  s.width = width;
+  s.height = height;
+  s.colorType = colorType;
+  s.bitDepth = bitDepth;
+  s.samples = RandomSamples((size_t)width * height * ChannelsOf(colorType), bitDepth, seed);
+  return s;
+}
+
 std::unique_ptr<LICE_IBitmap> LoadMem(const Bytes& png) {
   return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromMemory(png.data(), (int)png.size(), nullptr));
 }
@@ -314,11 +326,7 @@ TEST(PngCorpus, PaletteFilesWithTransparencyDecodeToPaletteColoursWithTheirAlpha
 // Exact pixel values from encoded samples.
 
 TEST(PngPixels, RgbWithoutAlphaGetsOpaqueAlphaAndExactColours) {
-  PngSpec s;
-  s.width = 7;
-  s.height = 3;
-  s.colorType = 2;
-  s.samples = RandomSamples(7 * 3 * 3, 8, 1);
+  PngSpec s = RandomImage(7, 3, 2, 8, 1);
   std::unique_ptr<LICE_IBitmap> b = LoadMem(EncodePng(s));
   ASSERT_TRUE(b);
   ASSERT_EQ(b->getWidth(), 7);
@@ -330,11 +338,7 @@ TEST(PngPixels, RgbWithoutAlphaGetsOpaqueAlphaAndExactColours) {
 }
 
 TEST(PngPixels, RgbaKeepsStraightColoursAndAlphaInTheFirstByte) {
-  PngSpec s;
-  s.width = 5;
-  s.height = 4;
-  s.colorType = 6;
-  s.samples = RandomSamples(5 * 4 * 4, 8, 2);
+  PngSpec s = RandomImage(5, 4, 6, 8, 2);
   s.samples[0] = 200, s.samples[1] = 100, s.samples[2] = 50, s.samples[3] = 10;  // faint but not premultiplied
   std::unique_ptr<LICE_IBitmap> b = LoadMem(EncodePng(s));
   ASSERT_TRUE(b);
@@ -351,12 +355,8 @@ TEST(PngPixels, RgbaKeepsStraightColoursAndAlphaInTheFirstByte) {
 
 TEST(PngPixels, LowDepthGreyExpandsToTheFullRangeAndOneBitIsBlackOrWhite) {
   for (int depth : {1, 2, 4, 8}) {
-    PngSpec s;
-    s.width = 13;  // odd width: the last byte of each row is partly padding
-    s.height = 3;
-    s.colorType = 0;
-    s.bitDepth = depth;
-    s.samples = RandomSamples(13 * 3, depth, 10 + depth);
+    // Odd width: the last byte of each row is partly padding.
+    PngSpec s = RandomImage(13, 3, 0, depth, 10 + depth);
     std::unique_ptr<LICE_IBitmap> b = LoadMem(EncodePng(s));
     ASSERT_TRUE(b) << "depth " << depth;
     for (int i = 0; i < 39; ++i) {
@@ -372,12 +372,7 @@ TEST(PngPixels, LowDepthGreyExpandsToTheFullRangeAndOneBitIsBlackOrWhite) {
 }
 
 TEST(PngPixels, SixteenBitChannelsKeepTheirHighByte) {
-  PngSpec s;
-  s.width = 6;
-  s.height = 2;
-  s.colorType = 6;
-  s.bitDepth = 16;
-  s.samples = RandomSamples(6 * 2 * 4, 16, 3);
+  PngSpec s = RandomImage(6, 2, 6, 16, 3);
   s.samples[0] = 0x12FF;  // a low byte of 0xFF must not round the high byte up
   std::unique_ptr<LICE_IBitmap> b = LoadMem(EncodePng(s));
   ASSERT_TRUE(b);
@@ -392,12 +387,7 @@ TEST(PngPixels, SixteenBitChannelsKeepTheirHighByte) {
 
 TEST(PngPixels, GreyWithAlphaAtEightAndSixteenBitsSpreadsGreyToAllColours) {
   for (int depth : {8, 16}) {
-    PngSpec s;
-    s.width = 4;
-    s.height = 4;
-    s.colorType = 4;
-    s.bitDepth = depth;
-    s.samples = RandomSamples(4 * 4 * 2, depth, 4 + depth);
+    PngSpec s = RandomImage(4, 4, 4, depth, 4 + depth);
     std::unique_ptr<LICE_IBitmap> b = LoadMem(EncodePng(s));
     ASSERT_TRUE(b);
     const int shift = depth == 16 ? 8 : 0;
@@ -464,11 +454,7 @@ TEST(PngPixels, ColourKeyTransparencyClearsAlphaOnlyWhereTheKeyMatches) {
 // Targets and entry points.
 
 TEST(PngTargets, LoadingIntoAnExistingBitmapResizesItAndReturnsIt) {
-  PngSpec s;
-  s.width = 20;
-  s.height = 5;
-  s.colorType = 2;
-  s.samples = RandomSamples(20 * 5 * 3, 8, 6);
+  PngSpec s = RandomImage(20, 5, 2, 8, 6);
   const Bytes png = EncodePng(s);
   LICE_MemBitmap bmp(10, 10);
   EXPECT_EQ(LICE_LoadPNGFromMemory(png.data(), (int)png.size(), &bmp), &bmp);
@@ -478,11 +464,7 @@ TEST(PngTargets, LoadingIntoAnExistingBitmapResizesItAndReturnsIt) {
 }
 
 TEST(PngTargets, AFlippedTargetReceivesImageRowZeroAsItsVisualTopRow) {
-  PngSpec s;
-  s.width = 4;
-  s.height = 6;
-  s.colorType = 6;
-  s.samples = RandomSamples(4 * 6 * 4, 8, 7);
+  PngSpec s = RandomImage(4, 6, 6, 8, 7);
   const Bytes png = EncodePng(s);
   std::unique_ptr<LICE_IBitmap> plain = LoadMem(png);
   ASSERT_TRUE(plain);
