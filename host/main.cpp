@@ -81,6 +81,20 @@ int Usage(const char* command, const std::string& error)
   return 2;
 }
 
+// One command: parse its options, answer --help, or run it.
+template <class Options>
+int RunCommand(const char* name, const std::vector<std::string>& args,
+               bool (*parse)(const std::vector<std::string>&, Options*, bool*, std::string*), const char* helpText,
+               int (*run)(const Options&))
+{
+  Options options;
+  bool help = false;
+  std::string error;
+  if (!parse(args, &options, &help, &error)) return Usage(name, error);
+  if (help) return fputs(helpText, stdout) < 0;
+  return run(options);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -93,8 +107,6 @@ int main(int argc, char** argv)
   }
   const std::string command = args.front();
   args.erase(args.begin());
-  bool help = false;
-  std::string error;
 
   if (command == "--help" || command == "-h" || command == "help")
   {
@@ -106,33 +118,9 @@ int main(int argc, char** argv)
     printf("quillbar-tremolo v%s\n", QUILL_HOST_VERSION);
     return 0;
   }
-  if (command == "render")
-  {
-    RenderOptions options;
-    if (!ParseRenderOptions(args, &options, &help, &error)) return Usage("render", error);
-    if (help) return fputs(kRenderHelp, stdout) < 0;
-    return RunRender(options);
-  }
-  if (command == "info")
-  {
-    InfoOptions options;
-    if (!ParseInfoOptions(args, &options, &help, &error)) return Usage("info", error);
-    if (help) return fputs(kInfoHelp, stdout) < 0;
-    return RunInfo(options);
-  }
-  if (command == "snapshot")
-  {
-    SnapshotOptions options;
-    if (!ParseSnapshotOptions(args, &options, &help, &error)) return Usage("snapshot", error);
-    if (help) return fputs(kSnapshotHelp, stdout) < 0;
-    return RunSnapshot(options);
-  }
-  if (command == "demo")
-  {
-    DemoOptions options;
-    if (!ParseDemoOptions(args, &options, &help, &error)) return Usage("demo", error);
-    if (help) return fputs(kDemoHelp, stdout) < 0;
-    return RunDemo(options);
-  }
+  if (command == "render") return RunCommand("render", args, ParseRenderOptions, kRenderHelp, RunRender);
+  if (command == "info") return RunCommand("info", args, ParseInfoOptions, kInfoHelp, RunInfo);
+  if (command == "snapshot") return RunCommand("snapshot", args, ParseSnapshotOptions, kSnapshotHelp, RunSnapshot);
+  if (command == "demo") return RunCommand("demo", args, ParseDemoOptions, kDemoHelp, RunDemo);
   return Usage(nullptr, "unknown command \"" + command + "\"");
 }
