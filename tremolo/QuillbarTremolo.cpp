@@ -44,7 +44,7 @@ QuillbarTremolo::QuillbarTremolo(IPlugInstanceInfo instanceInfo)
 
   plotPoints = 200;
   plotBuffer.resize(plotPoints);
-  smoothWindow = 0.04 * GetSampleRate();
+  settings.smoothWindow = 0.04 * GetSampleRate();
   lastAmp = 0.0;
   // Room for the usual block lengths, so the render thread only allocates
   // when a host sends a longer block than ever before.
@@ -165,8 +165,8 @@ void QuillbarTremolo::CustomInit()
   IMutexLock lock(this);
   plotPoints = 200;
   plotBuffer.resize(plotPoints);
-  smoothWindow = 0.04 * GetSampleRate();
-  ++initCount;
+  settings.smoothWindow = 0.04 * GetSampleRate();
+  ++settings.initCount;
   PublishSettings();
 }
 
@@ -180,16 +180,16 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
   switch (paramIdx)
   {
     case kVolume:
-      volume = value;
+      settings.volume = value;
       break;
     case kDepth:
-      depth = value;
+      settings.depth = value;
       break;
     case kFrequency:
       // While synced the knob is hidden and the rate is the tempo's; the
       // value is taken over when sync is switched off.
-      if (tempoSync) return;
-      freeRateHz = value;
+      if (settings.tempoSync) return;
+      settings.freeRateHz = value;
       lfo.setFrequency(value);
       WaveChanged();
       break;
@@ -202,7 +202,7 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
       // Only while synced does the note length set the rate: host automation
       // of Note with sync off must not make the free LFO run at a rate that no
       // visible control shows.
-      if (tempoSync) ResetLFOTempo();
+      if (settings.tempoSync) ResetLFOTempo();
       WaveChanged();
       break;
     case kPhase:
@@ -218,26 +218,26 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
       WaveChanged();
       break;
     case kTempoSync:
-      tempoSync = value != 0.0;
-      if (tempoSync)
+      settings.tempoSync = value != 0.0;
+      if (settings.tempoSync)
       {
         ResetLFOTempo();
       }
       else
       {
-        freeRateHz = GetParam(kFrequency)->Value();
-        lfo.setFrequency(freeRateHz);
+        settings.freeRateHz = GetParam(kFrequency)->Value();
+        lfo.setFrequency(settings.freeRateHz);
         lfo.setSyncPhase(0.0);
-        ++unsyncCount;
+        ++settings.unsyncCount;
       }
       WaveChanged();
       resetGUI();
       break;
     case kOnOff:
-      bypass = value != 0.0;
+      settings.bypass = value != 0.0;
       break;
     case kMode:
-      panMode = value != 0.0;
+      settings.panMode = value != 0.0;
       break;
     default:
       return;
@@ -248,7 +248,7 @@ void QuillbarTremolo::OnParamChange(int paramIdx)
 void QuillbarTremolo::WaveChanged()
 {
   ReDrawLFO();
-  ++smoothCount;
+  ++settings.smoothCount;
 }
 
 void QuillbarTremolo::ReDrawLFO()
@@ -271,35 +271,24 @@ void QuillbarTremolo::resetGUI()
 {
   IGraphics* gui = GetGUI();
   if (!gui) return;
-  gui->HideControl(kNote, !tempoSync);
-  gui->HideControl(kPrefix, !tempoSync);
-  gui->HideControl(kFrequency, tempoSync);
-  if (prefixCover) prefixCover->Hide(tempoSync);
+  gui->HideControl(kNote, !settings.tempoSync);
+  gui->HideControl(kPrefix, !settings.tempoSync);
+  gui->HideControl(kFrequency, settings.tempoSync);
+  if (prefixCover) prefixCover->Hide(settings.tempoSync);
   gui->SetAllControlsDirty();
 }
 
 void QuillbarTremolo::PublishSettings()
 {
-  RenderSettings s;
-  s.volume = volume;
-  s.depth = depth;
-  s.panMode = panMode;
-  s.bypass = bypass;
-  s.tempoSync = tempoSync;
-  s.baseSampleRate = GetSampleRate();
-  s.smoothWindow = smoothWindow;
-  s.lfoSampleRate = lfo.getSampleRate();
-  s.freeRateHz = freeRateHz;
-  s.symmetry = lfo.getSymmetry();
-  s.form = lfo.getform();
-  s.phase = lfo.getPhase();
-  s.noteLength = midiTempo;
-  s.smoothCount = smoothCount;
-  s.unsyncCount = unsyncCount;
-  s.initCount = initCount;
+  settings.baseSampleRate = GetSampleRate();
+  settings.lfoSampleRate = lfo.getSampleRate();
+  settings.symmetry = lfo.getSymmetry();
+  settings.form = lfo.getform();
+  settings.phase = lfo.getPhase();
+  settings.noteLength = midiTempo;
 
   std::lock_guard<std::mutex> guard(handoverMutex);
-  handover = s;
+  handover = settings;
   handoverSerial.fetch_add(1, std::memory_order_release);
 }
 

@@ -139,18 +139,12 @@ private:
   void PickUpSettings();
 
   // ---- control side: written under the plug-in mutex ----
-  double volume = 1.0;
-  double depth = 0.5;
-  bool panMode = false;
-  bool bypass = false;
-  bool tempoSync = false;
-  double freeRateHz = 8.0;
-  uint32_t smoothCount = 0;
-  uint32_t unsyncCount = 0;
-  uint32_t initCount = 0;
+  // The gain stage, the free rate, the smoothing window and the event
+  // counters, kept in the form they are handed over in; PublishSettings adds
+  // the sample rates and the settings of lfo and midiTempo.
+  RenderSettings settings;
   int plotPoints = 200;
   std::vector<double> plotBuffer;
-  double smoothWindow = 0.0;
   ExtLFO lfo;
   MidiTempo midiTempo;
   IPlotControl* plot = nullptr;
@@ -187,7 +181,9 @@ IPlugAU* MakePlug();
 // The caller owns the result until it attaches it; null for a null plug.
 IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps = 0);
 
-// The exported entries a host calls: the Audio Unit component and the legacy
-// view component. Never throw.
+// The Audio Unit component entry a host calls with a selector; returns the
+// adapter's status code (noErr on success). Never throws.
 extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* pPlug);
+// The legacy view component entry; returns the adapter's status code. Never
+// throws.
 extern "C" ComponentResult QuillbarTremolo_ViewEntry(ComponentParameters* params, void* pView);
