@@ -4,6 +4,9 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
 
+# Everything the build and the tests read lives in the repository.
+bash "$ROOT/scripts/check_paths.sh"
+
 quill_build "$ROOT/build"
 ctest --test-dir "$ROOT/build" --output-on-failure --parallel "$(nproc)"
 
