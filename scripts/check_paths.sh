@@ -6,7 +6,8 @@
 # Checks every tracked file of those kinds for:
 #  - a relative path whose leading "../" steps climb above the root, counted
 #    from the folder of the file that names it;
-#  - a root variable followed by "/.." (${PROJECT_SOURCE_DIR}/.., $ROOT/..);
+#  - a root variable (the project source dir, the scripts' ROOT) followed by a
+#    step up;
 #  - an absolute path into the machine's work area (/work/...).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
