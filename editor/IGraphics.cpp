@@ -297,6 +297,14 @@ bool IGraphics::IsDirty(IRECT* r)
   return dirty;
 }
 
+// A neighbour that merely touches the dirty area on its left or top edge is
+// drawn as well: controls outline themselves on their own right and bottom
+// columns (DrawRect draws on R and B), and those pixels lie inside the area.
+static bool TouchesDrawArea(const IRECT& c, const IRECT& d)
+{
+  return !c.Empty() && !d.Empty() && c.R >= d.L && c.L < d.R && c.B >= d.T && c.T < d.B;
+}
+
 bool IGraphics::Draw(IRECT* r)
 {
   const int n = mControls.GetSize();
@@ -338,7 +346,7 @@ bool IGraphics::Draw(IRECT* r)
         {
           IControl* control = mControls.Get(j);
           if (control->IsHidden()) continue;
-          if (j == i || control->GetRECT()->Intersects(&mDrawRECT)) control->Draw(this);
+          if (j == i || TouchesDrawArea(*control->GetRECT(), mDrawRECT)) control->Draw(this);
         }
         dirtyControl->SetClean();
       }

@@ -255,6 +255,30 @@ TEST_F(GraphicsTest, TheNonStrictPassCleansOnlyTheDirtyControlNotTheNeighboursIt
   EXPECT_TRUE(b->IsDirty());
 }
 
+TEST_F(GraphicsTest, TheNonStrictPassRedrawsNeighboursTouchingTheDirtyAreaOnTheirRightOrBottomEdge)
+{
+  Add(IRECT(0, 0, 100, 80));
+  RecordingControl* dirty = Add(IRECT(30, 30, 50, 50));
+  // A control's outline is drawn on its R and B columns, inside the dirty area
+  // of a neighbour starting there; one starting at the dirty area's own R or B
+  // does not reach into it.
+  RecordingControl* left = Add(IRECT(10, 35, 30, 45));
+  RecordingControl* above = Add(IRECT(35, 10, 45, 30));
+  RecordingControl* right = Add(IRECT(50, 35, 70, 45));
+  RecordingControl* below = Add(IRECT(35, 50, 45, 70));
+  Attach();
+  g->SetStrictDrawing(false);
+  Tick();
+  ASSERT_FALSE(Tick());
+  const int before[] = {left->draws, above->draws, right->draws, below->draws};
+  dirty->SetDirty(false);
+  Tick();
+  EXPECT_EQ(before[0] + 1, left->draws);
+  EXPECT_EQ(before[1] + 1, above->draws);
+  EXPECT_EQ(before[2], right->draws);
+  EXPECT_EQ(before[3], below->draws);
+}
+
 TEST_F(GraphicsTest, TheNonStrictPassWithADirtyBackgroundDrawsItEvenWhenHidden)
 {
   RecordingControl* bg = Add(IRECT(0, 0, 100, 80));
