@@ -753,11 +753,15 @@ void LICE_RotatedBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty,
   // Centre the destination rectangle on the (displaced) source centre.
   sx -= ((double)p.dstw * p.dsdx + (double)p.dsth * p.dsdy - sw) * 0.5 - rotxcent;
   sy -= ((double)p.dsth * p.dtdy + (double)p.dstw * p.dtdx - sh) * 0.5 - rotycent;
-  // Nearest sampling takes the source pixel under the centre of each
-  // destination pixel (half a column step and half a row step in), so that a
-  // quarter turn maps pixels one to one; at angle 0 this picks the same
-  // pixels as the corner. Bilinear samples keep the corner position.
-  if (!isBilinear(mode)) {
+  // Nearest sampling of a turned or mirrored walk takes the source pixel under
+  // the centre of each destination pixel (half a column step and half a row
+  // step in): sampling at the corner would read, after a quarter or half turn,
+  // the pixel one past the image and shift every row by one. An upright walk
+  // keeps the corner, like LICE_ScaledBlit: scaling 8 to 4 reads columns 0, 2,
+  // 4, 6 and a fractional source origin is truncated, not rounded. Bilinear
+  // samples keep the corner position.
+  const bool upright = p.dtdx == 0.0 && p.dsdy == 0.0 && p.dsdx > 0.0 && p.dtdy > 0.0;
+  if (!isBilinear(mode) && !upright) {
     sx += 0.5 * (p.dsdx + p.dsdy);
     sy += 0.5 * (p.dtdx + p.dtdy);
   }
@@ -1003,6 +1007,16 @@ inline int gradChannel(i64 v, bool anyRange) {
   return c < 0 ? 0 : (c > 255 ? 255 : (int)c);
 }
 
+/// v + step * n, saturated at the +-4e18 range of satI64.
+inline i64 gradAdvance(i64 v, i64 step, i64 n) {
+  const i64 lim = 4000000000000000000LL;
+  i64 moved;
+  if (__builtin_mul_overflow(step, n, &moved) || moved > lim || moved < -lim)
+    moved = (step < 0) != (n < 0) ? -lim : lim;
+  const i64 r = v + moved;  // both within +-4e18: no overflow
+  return r > lim ? lim : (r < -lim ? -lim : r);
+}
+
 template <class C, bool AnyRange>
 void gradLoop(const ClippedRect& r, Grad start, const Grad& dx, const Grad& dy) {
   LICE_pixel* row = r.first;
@@ -1035,15 +1049,18 @@ void LICE_GradRect(LICE_IBitmap* dest, int x, int y, int w, int h, float ir, flo
                    float dbdy, float dady, int mode) {
   const int op = mode & LICE_COMBINE_OP_MASK;
   if (op > LICE_COMBINE_HSV_ADJUST) return;
-  // Start colour, advanced past columns/rows cut off at the left/top.
-  const double ox = x < 0 ? -(double)x : 0.0, oy = y < 0 ? -(double)y : 0.0;
   const double cs = 255.0 * 65536.0, as = 256.0 * 65536.0;
-  Grad start = {satI64((ir + drdx * ox + drdy * oy) * cs),
-                satI64((ig + dgdx * ox + dgdy * oy) * cs),
-                satI64((ib + dbdx * ox + dbdy * oy) * cs),
-                satI64((ia + dadx * ox + dady * oy) * as)};
   const Grad dx = {satI64(drdx * cs), satI64(dgdx * cs), satI64(dbdx * cs), satI64(dadx * as)};
   const Grad dy = {satI64(drdy * cs), satI64(dgdy * cs), satI64(dbdy * cs), satI64(dady * as)};
+  // The start colour is advanced past the columns and rows cut off at the left
+  // and top in 16.16 by the same slopes the walk uses, so a clipped gradient
+  // continues exactly the ramp of an unclipped one.
+  const i64 ox = x < 0 ? -(i64)x : 0, oy = y < 0 ? -(i64)y : 0;
+  auto advance = [&](double v, double scale, i64 sx, i64 sy) {
+    return gradAdvance(gradAdvance(satI64(v * scale), sx, ox), sy, oy);
+  };
+  const Grad start = {advance(ir, cs, dx.r, dy.r), advance(ig, cs, dx.g, dy.g),
+                      advance(ib, cs, dx.b, dy.b), advance(ia, as, dx.a, dy.a)};
   ClippedRect r;
   if (!clipRect(dest, x, y, w, h, r)) return;
   switch (op) {

@@ -10,6 +10,7 @@
 
 #include "raster/lice_blit.h"
 #include "raster/lice_combine.h"
+#include "raster/lice_line.h"
 #include "raster_test_util.h"
 
 using rastertest::Guarded;
@@ -294,6 +295,19 @@ TEST(RasterRotatedBlit, AngleZeroAtEqualSizeReproducesTheSource) {
   EXPECT_EQ(dst.pixels(), src.pixels());
 }
 
+TEST(RasterRotatedBlit, UprightNearestSamplingTruncatesTheCornerPosition) {
+  // Halving reads the even columns and rows, as LICE_ScaledBlit does.
+  Guarded src(8, 8), half(4, 4);
+  src.randomize(15);
+  LICE_RotatedBlit(half.bm(), src.bm(), 0, 0, 4, 4, 0, 0, 8, 8, 0.0f, false, 1.0f, 0);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) ASSERT_EQ(half.at(x, y), src.at(2 * x, 2 * y)) << x << "," << y;
+  // Half a pixel of source origin truncates away: same row, last column painted.
+  Guarded shifted(8, 8);
+  LICE_RotatedBlit(shifted.bm(), src.bm(), 0, 0, 8, 8, 0.5f, 0.5f, 8, 8, 0.0f, false, 1.0f, 0);
+  EXPECT_EQ(shifted.pixels(), src.pixels());
+}
+
 TEST(RasterRotatedBlit, RightAnglesMapPixelsOneToOne) {
   for (int n : {5, 8}) {
     Guarded src(n, n);
@@ -547,9 +561,21 @@ TEST(RasterGradRect, HorizontalRampRisesFromStartToEndAndIgnoresLeftClip) {
   LICE_GradRect(a.bm(), 0, 0, 64, 2, 0, 0, 0, 1, 1.0f / 255, 0, 0, 0, 0, 0, 0, 0, 0);
   for (int x = 0; x < 64; ++x) EXPECT_NEAR(LICE_PixelR(a.at(x, 0)), x, 1) << x;
   for (int x = 1; x < 64; ++x) EXPECT_GE(LICE_PixelR(a.at(x, 0)), LICE_PixelR(a.at(x - 1, 0)));
-  // Starting 10 columns left of the bitmap continues the same ramp.
-  LICE_GradRect(b.bm(), -10, 0, 74, 2, 0, 0, 0, 1, 1.0f / 255, 0, 0, 0, 0, 0, 0, 0, 0);
-  for (int x = 0; x < 64; ++x) EXPECT_NEAR(LICE_PixelR(b.at(x, 0)), x + 10, 1) << x;
+  // Starting left of and above the bitmap continues exactly the same ramp in
+  // every channel: the cut-off part advances the start in 16.16 steps.
+  // Slopes whose 16.16 steps carry large fractions, and a long cut-off part,
+  // make any rounding of the advanced start visible.
+  const int cutX = 20000, cutY = 3;
+  Guarded whole(cutX + 64, cutY + 2);
+  auto ramp = [](LICE_IBitmap* d, int x, int y) {
+    LICE_GradRect(d, x, y, cutX + 64, cutY + 2, 0.1f, 0.9f, 0.3f, 0.5f, 4e-5f, -3.3e-5f, 1.7e-5f,
+                  1e-5f, 0.0137f, -0.0091f, 0.0213f, 0.0071f, 0);
+  };
+  ramp(whole.bm(), 0, 0);
+  ramp(b.bm(), -cutX, -cutY);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 64; ++x)
+      ASSERT_EQ(b.at(x, y), whole.at(x + cutX, y + cutY)) << x << "," << y;
   EXPECT_TRUE(b.guardIntact());
 }
 
@@ -560,6 +586,41 @@ TEST(RasterGradRect, ExtremeSlopesClampAndStayInside) {
     LICE_GradRect(img.bm(), -3, -3, 20, 20, 0.5f, 2.0f, -1.0f, 0.5f, 1e9f, -1e9f, 1e20f, 1e5f,
                   -1e9f, 3.0f, 0.0f, -1e5f, op);
   EXPECT_TRUE(img.guardIntact());
+}
+
+TEST(RasterZeroWeight, PixelsWhoseOwnWeightIsZeroAreLeftAlone) {
+  // The HSV adjustment rewrites a pixel even at weight 0 (its alpha becomes the
+  // source's, its colour takes a lossy round trip), so it shows a skip.
+  const LICE_pixel colour = LICE_MakePixel(200, 40, 90, 30), backdrop = LICE_MakePixel(13, 177, 91, 222);
+  LICE_pixel probe = backdrop;
+  _LICE_CombinePixelsHSVAdjust::doPix((LICE_pixel_chan*)&probe, 200, 40, 90, 30, 0);
+  ASSERT_NE(probe, backdrop);
+  Guarded src(4, 3);
+  src.fill(colour);
+  const int hsv = LICE_COMBINE_HSV_ADJUST;
+  const struct {
+    const char* what;
+    int x, y;  // the pixel of weight 0; (x + 1, y) has a positive weight
+    void (*draw)(LICE_IBitmap* dest, LICE_IBitmap* src, LICE_pixel c, int mode);
+  } cases[] = {
+      {"anti-aliased line, far side at coverage 0", 2, 2,
+       [](LICE_IBitmap* d, LICE_IBitmap*, LICE_pixel c, int mode) { LICE_Line(d, 0, 0, 4, 2, c, 1.0f, mode, true); }},
+      {"moving-weight blit starting at 0", 0, 1,
+       [](LICE_IBitmap* d, LICE_IBitmap* s, LICE_pixel, int mode) {
+         LICE_DeltaBlitAlpha(d, s, 0, 0, 4, 3, 0, 0, 4, 3, 1, 0, 0, 1, 0, 0, false, 0.001f, mode, 0.5, 0, 0);
+       }},
+      {"gradient whose alpha starts at 0", 0, 1,
+       [](LICE_IBitmap* d, LICE_IBitmap*, LICE_pixel, int mode) {
+         LICE_GradRect(d, 0, 0, 4, 3, 0.8f, 0.2f, 0.3f, 0.001f, 0, 0, 0, 0.5f, 0, 0, 0, 0, mode);
+       }},
+  };
+  for (const auto& c : cases) {
+    Guarded img(5, 3);
+    img.fill(backdrop);
+    c.draw(img.bm(), src.bm(), colour, hsv);
+    EXPECT_EQ(img.at(c.x, c.y), backdrop) << c.what;
+    EXPECT_NE(img.at(c.x + 1, c.y), backdrop) << c.what;
+  }
 }
 
 TEST(RasterMultiplyAddRect, ScalesAddsAndClampsEachChannel) {
