@@ -504,33 +504,34 @@ void LICE_DashedLine(LICE_IBitmap* dest, int x1_, int y1_, int x2_, int y2_, int
   if (pxon < 1) return;
   if (pxoff < 0) pxoff = 0;
   if ((mode & LICE_COMBINE_OP_MASK) > LICE_COMBINE_HSV_ADJUST) return;
+  // The pattern runs in visual order, from the visual top or left, so the
+  // ends are ordered before a flipped bitmap's rows are mirrored: the visual
+  // end point stays undrawn and a downward walk steps back through storage.
   i64 x1 = x1_, y1 = y1_, x2 = x2_, y2 = y2_;
-  if (dest->isFlipped()) {
-    y1 = t.h - 1 - y1;
-    y2 = t.h - 1 - y2;
-  }
   if (!clipInt(x1, y1, x2, y2, t.w, t.h)) return;
   if (y1 > y2) std::swap(y1, y2);
   if (x1 > x2) std::swap(x1, x2);
+  const bool flipped = dest->isFlipped();
+  LICE_pixel* first = t.bits + (flipped ? t.h - 1 - y1 : y1) * t.span + x1;
+  const intptr_t down = flipped ? -t.span : t.span;
   const bool vertical = x1 == x2;
   const bool copy = (mode & LICE_COMBINE_OP_MASK) == LICE_COMBINE_COPY;
   if (pxon == 1 && pxoff == 1 && vertical && copy && alpha == 1.0f) {
-    LICE_pixel* p = t.bits + y1 * t.span + x1;
-    for (i64 i = 0, cnt = (y2 - y1 + 1) / 2; y2 > y1 && i < cnt; ++i, p += 2 * t.span) *p = color;
+    LICE_pixel* p = first;
+    for (i64 i = 0, cnt = (y2 - y1 + 1) / 2; y2 > y1 && i < cnt; ++i, p += 2 * down) *p = color;
     return;
   }
   const int w = LICE_AlphaToWeight(alpha);
   const Colour c = splitColour(color);
   const i64 start = vertical ? y1 : x1, end = vertical ? y2 : x2;
-  const intptr_t step = vertical ? t.span : 1;
-  LICE_pixel* base = t.bits + y1 * t.span + x1 - (vertical ? start * t.span : start);
+  const intptr_t step = vertical ? down : 1;
   withLineCombiner(mode, w, [&](auto tag) {
     using C = typename decltype(tag)::type;
     i64 pos = start;
     for (; pos < end - pxon; pos += (i64)pxon + pxoff)
-      runComb<C>(base + pos * step, step, pxon, c, w);
+      runComb<C>(first + (pos - start) * step, step, pxon, c, w);
     const i64 tail = end - pos < pxon ? end - pos : pxon;
-    if (tail > 0) runComb<C>(base + pos * step, step, (int)tail, c, w);
+    if (tail > 0) runComb<C>(first + (pos - start) * step, step, (int)tail, c, w);
   });
 }
 

@@ -270,6 +270,19 @@ TEST(RasterDashedLine, DottedVerticalLineMarksEverySecondPixel) {
   }
 }
 
+TEST(RasterDashedLine, FlippedBitmapRunsThePatternFromTheVisualTop) {
+  // Both directions, the dotted special case and a clipped end.
+  const int lines[][6] = {{2, 1, 2, 9, 2, 3}, {3, 9, 3, 0, 2, 1}, {1, 0, 1, 8, 1, 1},
+                          {4, -3, 4, 20, 3, 2}, {0, 4, 6, 4, 2, 1}};
+  for (const auto& l : lines) {
+    Guarded flipped(7, 11, true), upright(7, 11);
+    LICE_DashedLine(flipped.bm(), l[0], l[1], l[2], l[3], l[4], l[5], kWhite, 1.0f, 0);
+    LICE_DashedLine(upright.bm(), l[0], l[1], l[2], l[3], l[4], l[5], kWhite, 1.0f, 0);
+    EXPECT_EQ(flipped.pixels(), upright.pixels()) << l[0] << "," << l[1] << "-" << l[2] << "," << l[3];
+    EXPECT_TRUE(flipped.guardIntact());
+  }
+}
+
 TEST(RasterDashedLine, DiagonalsAndBadPatternsDrawNothing) {
   Guarded img(10, 10);
   LICE_DashedLine(img.bm(), 0, 0, 5, 5, 2, 2, kWhite, 1.0f, 0);
