@@ -128,8 +128,9 @@ bool LICE_SysBitmap::resize(int w, int h) {
   m_dc = nullptr;
   m_bits = nullptr;
   if (allocw <= 0 || h <= 0) {
-    m_allocw = 0;
-    m_alloch = 0;
+    // An empty bitmap still reports the row span its width asks for.
+    m_allocw = allocw > (INT_MAX & ~3) ? (INT_MAX & ~3) : (int)allocw;
+    m_alloch = h;
     return false;
   }
 

@@ -131,6 +131,9 @@ TEST(SysBitmap, EmptyNegativeAndHugeSizesHaveNoBits) {
   EXPECT_FALSE(b.resize(0, 4)) << "an empty size frees and reports false";
   EXPECT_EQ(b.getBits(), nullptr);
   EXPECT_EQ(b.getHeight(), 4) << "the requested size stays recorded";
+  EXPECT_FALSE(b.resize(5, 0));
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_EQ(b.getRowSpan(), 8) << "the row span follows the recorded width";
   b.resize(-3, -3);
   EXPECT_EQ(b.getBits(), nullptr);
   EXPECT_GE(b.getWidth(), 0);
