@@ -4,9 +4,20 @@
 // Only the two bitmap blits honour the draw rectangle of the current pass; the
 // other primitives draw where they are told and rely on the raster library to
 // clip to the back buffer. Float coordinates are truncated toward zero.
+#include <climits>
 #include <cmath>
 
 #include "editor/IGraphics.h"
+
+// Float coordinates become ints truncated toward zero and saturated at the int
+// range; NaN becomes 0. A plain cast of such a value is undefined.
+static int TruncToInt(double v)
+{
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return INT_MAX;
+  if (v <= -2147483648.0) return INT_MIN;
+  return static_cast<int>(v);
+}
 
 LICE_PackedPixel IColorToPixel(const IColor& c) { return c.ToPixel(); }
 
@@ -110,8 +121,7 @@ bool IGraphics::DrawPoint(const IColor* color, float x, float y, const IChannelB
   float weight;
   int mode;
   BlendToLice(blend, &weight, &mode);
-  LICE_PutPixel(mDrawBitmap, static_cast<int>(x + 0.5f), static_cast<int>(y + 0.5f), IColorToPixel(*color), weight,
-                mode);
+  LICE_PutPixel(mDrawBitmap, TruncToInt(x + 0.5f), TruncToInt(y + 0.5f), IColorToPixel(*color), weight, mode);
   return true;
 }
 
@@ -134,7 +144,8 @@ bool IGraphics::DrawLine(const IColor* color, float x1, float y1, float x2, floa
   float weight;
   int mode;
   BlendToLice(blend, &weight, &mode);
-  LICE_Line(mDrawBitmap, (int)x1, (int)y1, (int)x2, (int)y2, IColorToPixel(*color), weight, mode, antiAlias);
+  LICE_Line(mDrawBitmap, TruncToInt(x1), TruncToInt(y1), TruncToInt(x2), TruncToInt(y2), IColorToPixel(*color),
+            weight, mode, antiAlias);
   return true;
 }
 
@@ -161,18 +172,24 @@ bool IGraphics::DrawHorizontalLine(const IColor* color, int yi, int xLo, int xHi
 
 static float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
+// start + trunc(extent * fraction) in 64 bits, saturated to an int: a NaN
+// fraction lands on the start edge and an extreme rectangle cannot overflow.
+static int LineAt(int start, long long extent, float fraction)
+{
+  const long long v = (long long)start + TruncToInt(double(float(extent) * Clamp01(fraction)));
+  return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
+}
+
 bool IGraphics::DrawVerticalLine(const IColor* color, IRECT* r, float x)
 {
   if (!r) return true;
-  const int xi = r->L + static_cast<int>(float(r->W()) * Clamp01(x));
-  return DrawVerticalLine(color, xi, r->T, r->B);
+  return DrawVerticalLine(color, LineAt(r->L, (long long)r->R - r->L, x), r->T, r->B);
 }
 
 bool IGraphics::DrawHorizontalLine(const IColor* color, IRECT* r, float y)
 {
   if (!r) return true;
-  const int yi = r->B - static_cast<int>(float(r->H()) * Clamp01(y));
-  return DrawHorizontalLine(color, yi, r->L, r->R);
+  return DrawHorizontalLine(color, LineAt(r->B, -((long long)r->B - r->T), y), r->L, r->R);
 }
 
 bool IGraphics::DrawRect(const IColor* color, IRECT* r)

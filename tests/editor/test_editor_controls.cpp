@@ -389,6 +389,41 @@ TEST_F(ControlsTest, ARotaterKnobTurnsItsBitmapAcrossItsAngleRange)
   EXPECT_EQ(COLOR_BLUE, g->GetPoint(48, 42)) << "value 1 is half a turn: the bottom half now on top";
 }
 
+TEST_F(ControlsTest, ARotatingMaskKnobTurnsItsMaskInDegreesAcrossItsAngleRange)
+{
+  // Green base, mask opaque on its left half, transparent top layer: the
+  // green shows where the turned mask is.
+  LICE_MemBitmap* base = new LICE_MemBitmap(10, 10, 4);
+  LICE_Clear(base, IColorToPixel(COLOR_GREEN));
+  LICE_MemBitmap* mask = new LICE_MemBitmap(10, 10, 4);
+  LICE_Clear(mask, 0);
+  LICE_FillRect(mask, 0, 0, 5, 10, LICE_MakePixel(0, 0, 0, 255), 1.0f, LICE_COMBINE_COPY);
+  LICE_MemBitmap* top = new LICE_MemBitmap(10, 10, 4);
+  LICE_Clear(top, 0);
+  IBitmap b(base, 10, 10), m(mask, 10, 10), t(top, 10, 10);
+  for (IBitmap* bitmap : {&b, &m, &t}) g->RetainBitmap(bitmap);
+  IKnobRotatingMaskControl* knob = Add(new IKnobRotatingMaskControl(&plug, 40, 30, kGain, &b, &m, &t, 0.0, 180.0));
+  EXPECT_EQ(IRECT(40, 30, 50, 40), *knob->GetRECT());
+  Attach();
+  auto greenAt = [&](int x, int y) { return g->GetPoint(x, y) == COLOR_GREEN; };
+  // Turning clockwise: 0 degrees keeps the left half, 90 moves it to the top, 180 to the right.
+  const struct
+  {
+    double value;
+    bool topLeft, topRight, bottomLeft, bottomRight;
+  } cases[] = {{0.0, true, false, true, false}, {0.5, true, true, false, false}, {1.0, false, true, false, true}};
+  for (const auto& c : cases)
+  {
+    knob->SetValueFromPlug(c.value);
+    LICE_Clear(g->GetDrawBitmap(), 0);
+    DrawAll();
+    EXPECT_EQ(c.topLeft, greenAt(41, 31)) << c.value;
+    EXPECT_EQ(c.topRight, greenAt(48, 31)) << c.value;
+    EXPECT_EQ(c.bottomLeft, greenAt(41, 38)) << c.value;
+    EXPECT_EQ(c.bottomRight, greenAt(48, 38)) << c.value;
+  }
+}
+
 TEST_F(ControlsTest, APopUpSwitchPromptsForItsValueOnPress)
 {
   IBitmap three = Strip(10, 10, 3);

@@ -172,6 +172,11 @@ TEST_F(DrawingTest, FractionalLinesSitOnTheEdgesTheirFractionNames)
   EXPECT_EQ(COLOR_BLUE, At(20, 15));
   DrawAll([&](IGraphics* gr) { gr->DrawVerticalLine(&COLOR_YELLOW, &r, -2.0f); });
   EXPECT_EQ(COLOR_YELLOW, At(10, 15));
+  // A NaN fraction counts as 0, the left or bottom edge.
+  DrawAll([&](IGraphics* gr) { gr->DrawVerticalLine(&COLOR_RED, &r, NAN); });
+  EXPECT_EQ(COLOR_RED, At(10, 15));
+  DrawAll([&](IGraphics* gr) { gr->DrawHorizontalLine(&COLOR_BLUE, &r, NAN); });
+  EXPECT_EQ(COLOR_BLUE, At(15, 20));
 }
 
 TEST_F(DrawingTest, LinesWriteTheColourUnblendedEvenWhenTranslucent)
