@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "au/CFAUPreset.h"
 
@@ -28,6 +30,14 @@ constexpr UInt32 kPtrSize = sizeof(void*);
 // lists it builds live on the stack.
 constexpr int kMaxBusChannels = 64;
 
+// Marks an input pull in progress for as long as it lives.
+struct PullGuard
+{
+  explicit PullGuard(bool* pFlag) : mFlag(pFlag) { *mFlag = true; }
+  ~PullGuard() { *mFlag = false; }
+  bool* mFlag;
+};
+
 // Stack storage for a buffer list of up to kMaxBusChannels buffers.
 struct StackBufferList
 {
@@ -35,6 +45,20 @@ struct StackBufferList
                                                kMaxBusChannels * sizeof(AudioBuffer)];
   AudioBufferList* Get() { return reinterpret_cast<AudioBufferList*>(bytes); }
 };
+
+// The UTF-8 text of a string, whatever its length, into *pOut; false
+// (*pOut emptied) for null or text that does not convert.
+bool GetUTF8(CFStringRef str, std::string* pOut)
+{
+  pOut->clear();
+  if (!str) return false;
+  const CFIndex maxSize = CFStringGetMaximumSizeForEncoding(CFStringGetLength(str), kCFStringEncodingUTF8);
+  if (maxSize < 0) return false;
+  std::vector<char> buf(static_cast<size_t>(maxSize) + 1);
+  if (!CFStringGetCString(str, buf.data(), static_cast<CFIndex>(buf.size()), kCFStringEncodingUTF8)) return false;
+  pOut->assign(buf.data());
+  return true;
+}
 
 CFStringRef MakeCFString(const char* cStr)
 {
@@ -239,7 +263,7 @@ ComponentResult IPlugAUEntryDispatch(IPlugAU* plug, ComponentParameters* params)
     case kComponentVersionSelect: return plug->GetEffectVersion(false);
     case kAudioUnitInitializeSelect:
     {
-      if (!plug->CheckLegalIO()) return badComponentSelector;
+      if (!plug->CheckLegalIO()) return kAudioUnitErr_FormatNotSupported;
       plug->mActive = true;
       plug->OnParamReset();
       plug->OnActivate(true);
@@ -325,9 +349,11 @@ ComponentResult IPlugAUEntryDispatch(IPlugAU* plug, ComponentParameters* params)
     case kAudioUnitRemoveRenderNotifySelect:
     {
       AURenderCallback proc = Arg<AURenderCallback>(params, 0);
+      void* refCon = Arg<void*>(params, 1);
       for (int i = 0, n = plug->mRenderNotify.GetSize(); i < n; ++i)
       {
-        if (plug->mRenderNotify.Get(i)->mProc == proc)
+        const IPlugAU::RenderNotify* r = plug->mRenderNotify.Get(i);
+        if (r->mProc == proc && r->mRefCon == refCon)
         {
           plug->mRenderNotify.Delete(i, true);
           break;
@@ -378,10 +404,14 @@ ComponentResult IPlugAUEntryDispatch(IPlugAU* plug, ComponentParameters* params)
       const UInt32 offset = Arg<UInt32>(params, 3);
       const MusicDeviceNoteParams* pNote = Arg<const MusicDeviceNoteParams*>(params, 4);
       if (!pNote) return kAudio_ParamError;
-      const int pitch = static_cast<int>(pNote->mPitch);
+      // A NaN names no note; anything else outside the MIDI range is held
+      // at its edge, since converting it to int as it is would be undefined.
+      if (std::isnan(pNote->mPitch) || std::isnan(pNote->mVelocity)) return kAudio_ParamError;
+      const int pitch = static_cast<int>(std::min(std::max(pNote->mPitch, 0.0f), 127.0f));
+      const int velocity = static_cast<int>(std::min(std::max(pNote->mVelocity, 0.0f), 127.0f));
       if (pNoteID) *pNoteID = static_cast<NoteInstanceID>(pitch);
       IMidiMsg msg;
-      msg.MakeNoteOnMsg(pitch, static_cast<int>(pNote->mVelocity), static_cast<int>(offset), 0);
+      msg.MakeNoteOnMsg(pitch, velocity, static_cast<int>(std::min<UInt32>(offset, 0x7fffffff)), 0);
       plug->ProcessMidiMsg(&msg);
       return noErr;
     }
@@ -406,7 +436,9 @@ void IPlugAU::AddPropertyListener(const PropertyListener& listener)
   for (int i = 0, n = mPropertyListeners.GetSize(); i < n; ++i)
   {
     const PropertyListener* p = mPropertyListeners.Get(i);
-    if (p->mPropID == listener.mPropID && p->mListenerProc == listener.mListenerProc) return;
+    if (p->mPropID == listener.mPropID && p->mListenerProc == listener.mListenerProc &&
+        p->mProcArgs == listener.mProcArgs)
+      return;
   }
   mPropertyListeners.Add(new PropertyListener(listener));
 }
@@ -478,11 +510,10 @@ void IPlugAU::ResizeGraphics(int, int)
 EHost IPlugAU::GetHost()
 {
   if (mHost != kHostUninit) return mHost;
-  char name[256] = "";
+  std::string name;
   CFBundleRef mainBundle = CFBundleGetMainBundle();
-  CFStringRef id = mainBundle ? CFBundleGetIdentifier(mainBundle) : nullptr;
-  if (id && !CFStringGetCString(id, name, sizeof(name), kCFStringEncodingUTF8)) name[0] = '\0';
-  SetHost(name, 0);
+  GetUTF8(mainBundle ? CFBundleGetIdentifier(mainBundle) : nullptr, &name);
+  SetHost(name.c_str(), 0);
   if (mHost == kHostUninit) SetHost("", 0);
   return mHost;
 }
@@ -501,7 +532,7 @@ OSStatus IPlugAU::GetParamProc(void* pPlug, AudioUnitParameterID paramID, AudioU
 {
   IPlugAU* plug = static_cast<IPlugAU*>(pPlug);
   if (!plug) return kAudio_ParamError;
-  if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
+  if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidScope;
   if (!pValue) return kAudio_ParamError;
   IMutexLock lock(plug);
   IParam* param = paramID <= 0x7fffffffU ? plug->GetParam(static_cast<int>(paramID)) : nullptr;
@@ -515,7 +546,7 @@ OSStatus IPlugAU::SetParamProc(void* pPlug, AudioUnitParameterID paramID, AudioU
 {
   IPlugAU* plug = static_cast<IPlugAU*>(pPlug);
   if (!plug) return kAudio_ParamError;
-  if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
+  if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidScope;
   IMutexLock lock(plug);
   const int idx = paramID <= 0x7fffffffU ? static_cast<int>(paramID) : -1;
   IParam* param = plug->GetParam(idx);
@@ -579,7 +610,7 @@ ComponentResult IPlugAU::GetParamInfo(int paramIdx, AudioUnitParameterInfo* pInf
 
   pInfo->minValue = static_cast<AudioUnitParameterValue>(param->GetMin());
   pInfo->maxValue = static_cast<AudioUnitParameterValue>(param->GetMax());
-  pInfo->defaultValue = static_cast<AudioUnitParameterValue>(param->Value());
+  pInfo->defaultValue = static_cast<AudioUnitParameterValue>(param->GetDefault());
 
   const char* group = param->GetParamGroupForHost();
   if (group && *group)
@@ -683,7 +714,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     {
       if (!global && scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
         return kAudioUnitErr_InvalidScope;
-      if (!GetBus(scope, element)) return kAudioUnitErr_InvalidProperty;
+      if (!GetBus(scope, element)) return kAudioUnitErr_InvalidElement;
       *pWriteable = true;
       if (!fits(sizeof(AudioStreamBasicDescription))) return kAudio_ParamError;
       if (!pData) return noErr;
@@ -780,7 +811,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
       return answer(static_cast<UInt32>(IsBypassed() ? 1 : 0));
     case kAudioUnitProperty_LastRenderError:
       if (!global) return kAudioUnitErr_InvalidScope;
-      return answer(static_cast<OSStatus>(noErr));
+      return answer(static_cast<OSStatus>(mLastRenderError));
     case kAudioUnitProperty_SetRenderCallback:
     {
       if (!global && scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidScope;
@@ -890,7 +921,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_ParameterStringFromValue:
     {
       if (!fits(sizeof(AudioUnitParameterStringFromValue))) return kAudio_ParamError;
-      if (!global || !pData) return noErr;
+      if (!global) return kAudioUnitErr_InvalidScope;
+      if (!pData) return noErr;
       AudioUnitParameterStringFromValue* pSFV = static_cast<AudioUnitParameterStringFromValue*>(pData);
       IParam* param = pSFV->inParamID <= 0x7fffffffU ? GetParam(static_cast<int>(pSFV->inParamID)) : nullptr;
       if (!param) return kAudioUnitErr_InvalidParameter;
@@ -902,7 +934,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_ParameterIDName:
     {
       if (!fits(sizeof(AudioUnitParameterIDName))) return kAudio_ParamError;
-      if (!global || !pData) return noErr;
+      if (!global) return kAudioUnitErr_InvalidScope;
+      if (!pData) return noErr;
       AudioUnitParameterIDName* pIDName = static_cast<AudioUnitParameterIDName*>(pData);
       IParam* param = pIDName->inID <= 0x7fffffffU ? GetParam(static_cast<int>(pIDName->inID)) : nullptr;
       if (!param) return kAudioUnitErr_InvalidParameter;
@@ -920,7 +953,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_ParameterClumpName:
     {
       if (!fits(sizeof(AudioUnitParameterNameInfo))) return kAudio_ParamError;
-      if (!global || !pData) return noErr;
+      if (!global) return kAudioUnitErr_InvalidScope;
+      if (!pData) return noErr;
       AudioUnitParameterNameInfo* pClumpInfo = static_cast<AudioUnitParameterNameInfo*>(pData);
       const UInt32 clumpID = pClumpInfo->inID;
       if (clumpID < 1 || clumpID > static_cast<UInt32>(NParamGroups())) return kAudioUnitErr_PropertyNotInUse;
@@ -930,14 +964,15 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_ParameterValueFromString:
     {
       if (!fits(sizeof(AudioUnitParameterValueFromString))) return kAudio_ParamError;
-      if (!global || !pData) return noErr;
+      if (!global) return kAudioUnitErr_InvalidScope;
+      if (!pData) return noErr;
       AudioUnitParameterValueFromString* pVFS = static_cast<AudioUnitParameterValueFromString*>(pData);
       IParam* param = pVFS->inParamID <= 0x7fffffffU ? GetParam(static_cast<int>(pVFS->inParamID)) : nullptr;
       if (!param) return kAudioUnitErr_InvalidParameter;
       if (!pVFS->inString) return kAudio_ParamError;
-      char cStr[128];
-      if (!CFStringGetCString(pVFS->inString, cStr, sizeof(cStr), kCFStringEncodingUTF8))
-        return kAudioUnitErr_InvalidPropertyValue;
+      std::string text;
+      if (!GetUTF8(pVFS->inString, &text)) return kAudioUnitErr_InvalidPropertyValue;
+      const char* cStr = text.c_str();
       if (param->GetNDisplayTexts())
       {
         int key = 0;
@@ -1004,6 +1039,10 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
       if ((scope != kAudioUnitScope_Global && scope != kAudioUnitScope_Input) ||
           conn.destInputNumber >= static_cast<UInt32>(mInBusConnections.GetSize()))
         return kAudioUnitErr_InvalidProperty;
+      // A unit fed by itself would pull its own output while producing it.
+      if (conn.sourceAudioUnit && (conn.sourceAudioUnit == mCI ||
+                                   GetComponentInstanceStorage(conn.sourceAudioUnit) == static_cast<void*>(this)))
+        return kAudioUnitErr_InvalidPropertyValue;
       InputBusConnection* pInBusConn = mInBusConnections.Get(static_cast<int>(conn.destInputNumber));
       *pInBusConn = InputBusConnection();
       bool ok = true;
@@ -1118,12 +1157,11 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
       if (tooSmall(sizeof(AUHostIdentifier))) return kAudio_ParamError;
       AUHostIdentifier hostID;
       memcpy(&hostID, pData, sizeof(hostID));
-      char name[128] = "";
-      if (hostID.hostName && !CFStringGetCString(hostID.hostName, name, sizeof(name), kCFStringEncodingUTF8))
-        name[0] = '\0';
+      std::string name;
+      GetUTF8(hostID.hostName, &name);
       const int version = (hostID.hostVersion.majorRev << 16) + ((hostID.hostVersion.minorAndBugRev & 0xF0) << 4) +
                           (hostID.hostVersion.minorAndBugRev & 0x0F);
-      SetHost(name, version);
+      SetHost(name.c_str(), version);
       OnHostIdentified();
       return noErr;
     }
@@ -1275,7 +1313,7 @@ ComponentResult IPlugAU::GetStreamFormat(AudioUnitScope scope, AudioUnitElement 
                                          AudioStreamBasicDescription* pASBD)
 {
   BusChannels* pBus = GetBus(scope, element);
-  if (!pBus) return kAudioUnitErr_InvalidProperty;
+  if (!pBus) return kAudioUnitErr_InvalidElement;
   const int nChannels = pBus->mNHostChannels >= 0 ? pBus->mNHostChannels : pBus->mNPlugChannels;
   MakeDefaultASBD(pASBD, GetSampleRate(), nChannels, false);
   return noErr;
@@ -1284,21 +1322,33 @@ ComponentResult IPlugAU::GetStreamFormat(AudioUnitScope scope, AudioUnitElement 
 ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                          const AudioStreamBasicDescription* pASBD)
 {
+  if (scope != kAudioUnitScope_Global && scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
+    return kAudioUnitErr_InvalidScope;
   BusChannels* pBus = GetBus(scope, element);
-  if (!pBus) return kAudioUnitErr_InvalidProperty;
-  pBus->mNHostChannels = 0;
+  if (!pBus) return kAudioUnitErr_InvalidElement;
   const int nHostChannels = static_cast<int>(std::min<UInt32>(pASBD->mChannelsPerFrame, 0x7fff));
-  const bool accepted = nHostChannels > 0 && nHostChannels <= pBus->mNPlugChannels &&
-                        CheckLegalIO(scope, static_cast<int>(element), nHostChannels) &&
-                        pASBD->mFormatID == kAudioFormatLinearPCM &&
-                        (pASBD->mFormatFlags & (kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked)) != 0;
-  if (accepted)
+  // The render path reads and writes one buffer of native 32-bit floats per
+  // channel; any other layout accepted here would be misread.
+  const UInt32 flags = pASBD->mFormatFlags;
+  const bool processed = pASBD->mFormatID == kAudioFormatLinearPCM && (flags & kAudioFormatFlagIsFloat) &&
+                         (flags & kAudioFormatFlagIsNonInterleaved) && !(flags & kAudioFormatFlagIsBigEndian) &&
+                         pASBD->mBitsPerChannel == 32 && pASBD->mBytesPerFrame == sizeof(float) &&
+                         pASBD->mBytesPerPacket == sizeof(float) && pASBD->mFramesPerPacket == 1;
+  const bool accepted = processed && nHostChannels > 0 && nHostChannels <= pBus->mNPlugChannels &&
+                        CheckLegalIO(scope, static_cast<int>(element), nHostChannels);
+  // A refused format changes nothing: the bus keeps the format it had.
+  if (!accepted) return kAudioUnitErr_FormatNotSupported;
+  pBus->mNHostChannels = nHostChannels;
+  const double sr = pASBD->mSampleRate;
+  if (sr > 0.0 && !std::isinf(sr) && sr != GetSampleRate())
   {
-    pBus->mNHostChannels = nHostChannels;
-    if (pASBD->mSampleRate > 0.0 && !std::isinf(pASBD->mSampleRate)) SetSampleRate(pASBD->mSampleRate);
+    SetSampleRate(sr);
+    // What a write of the sample-rate property does, so that whatever runs
+    // at the rate follows it before the next render.
+    Reset();
   }
   AssessInputConnections();
-  return accepted ? static_cast<ComponentResult>(noErr) : static_cast<ComponentResult>(kAudioUnitErr_InvalidProperty);
+  return noErr;
 }
 
 int IPlugAU::GetChannelLayoutTags(AudioUnitScope scope, AudioUnitElement element, AudioChannelLayoutTag* pTags)
@@ -1329,11 +1379,23 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
                              UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* pBufferList)
 {
   IPlugAU* plug = static_cast<IPlugAU*>(pPlug);
-  if (!plug || !pTimestamp) return kAudio_ParamError;
-  if (!(pTimestamp->mFlags & kAudioTimeStampSampleTimeValid) ||
-      outputBusIdx >= static_cast<UInt32>(plug->mOutBuses.GetSize()) ||
-      nFrames > static_cast<UInt32>(plug->GetBlockSize()))
-    return kAudioUnitErr_InvalidPropertyValue;
+  if (!plug) return kAudio_ParamError;
+  // A unit that reaches itself again through its own input (a cycle of
+  // connections) would recurse until the stack runs out.
+  if (plug->mPullingInput) return plug->mLastRenderError = kAudioUnitErr_CannotDoInCurrentContext;
+  const OSStatus r = plug->Render(pFlags, pTimestamp, outputBusIdx, nFrames, pBufferList);
+  if (r != noErr) plug->mLastRenderError = r;
+  return r;
+}
+
+OSStatus IPlugAU::Render(AudioUnitRenderActionFlags* pFlags, const AudioTimeStamp* pTimestamp, UInt32 outputBusIdx,
+                         UInt32 nFrames, AudioBufferList* pBufferList)
+{
+  IPlugAU* plug = this;
+  if (!pTimestamp) return kAudio_ParamError;
+  if (!(pTimestamp->mFlags & kAudioTimeStampSampleTimeValid)) return kAudioUnitErr_InvalidPropertyValue;
+  if (outputBusIdx >= static_cast<UInt32>(mOutBuses.GetSize())) return kAudioUnitErr_InvalidElement;
+  if (nFrames > static_cast<UInt32>(GetBlockSize())) return kAudioUnitErr_TooManyFramesToProcess;
   if (!pBufferList) return kAudio_ParamError;
 
   BusChannels* pOutBus = plug->mOutBuses.Get(static_cast<int>(outputBusIdx));
@@ -1354,6 +1416,7 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
   const double renderSampleTime = pTimestamp->mSampleTime;
   if (renderSampleTime != plug->mLastRenderSampleTime)
   {
+    PullGuard guard(&mPullingInput);
     for (int i = 0, n = plug->mInBuses.GetSize(); i < n; ++i)
     {
       BusChannels* pInBus = plug->mInBuses.Get(i);
@@ -1527,7 +1590,6 @@ void IPlugAU::GetTime(ITimeInfo* pTimeInfo)
       if (tempo > 0.0)
       {
         pTimeInfo->mTempo = tempo;
-        mTempo = tempo;
       }
       if (currentBeat >= 0.0) pTimeInfo->mPPQPos = currentBeat;
     }
@@ -1611,11 +1673,13 @@ ComponentResult IPlugAU::SetState(CFPropertyListRef pPropList)
       !GetDictInt(dict, kAUPresetSubtypeKey, &subtype) || !GetDictInt(dict, kAUPresetManufacturerKey, &mfr))
     return kAudioUnitErr_InvalidPropertyValue;
 
+  // Hosts write class-info dictionaries without a name; the state is still
+  // restored and the current preset stays as it is.
   const void* nameValue = GetDictValue(dict, kAUPresetNameKey);
-  if (!nameValue || CFGetTypeID(nameValue) != CFStringGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
+  if (nameValue && CFGetTypeID(nameValue) != CFStringGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
   char presetName[64] = "";
   // A name longer than the buffer is cut, as the host's own name field is.
-  if (!CFStringGetCString(static_cast<CFStringRef>(nameValue), presetName, sizeof(presetName), kCFStringEncodingUTF8))
+  if (nameValue && !CFStringGetCString(static_cast<CFStringRef>(nameValue), presetName, sizeof(presetName), kCFStringEncodingUTF8))
   {
     CFIndex len = CFStringGetLength(static_cast<CFStringRef>(nameValue));
     CFIndex used = 0;
@@ -1641,7 +1705,7 @@ ComponentResult IPlugAU::SetState(CFPropertyListRef pPropList)
       return kAudioUnitErr_InvalidPropertyValue;
   }
 
-  RestorePreset(presetName);
+  if (nameValue) RestorePreset(presetName);
 
   if (!dataValue) return kAudioUnitErr_InvalidPropertyValue;
   CFDataRef data = static_cast<CFDataRef>(dataValue);

@@ -22,6 +22,8 @@
 
 #include <QuillPlatform.h>
 
+#include <atomic>
+
 #include "framework/IPlugBase.h"
 
 // How an input bus gets its audio.
@@ -227,6 +229,8 @@ private:
   void SendAUEvent(AudioUnitEventType type, int idx);
   // Calls every render notification with `phase` as its flags; allocates
   // nothing. Render thread.
+  OSStatus Render(AudioUnitRenderActionFlags* pFlags, const AudioTimeStamp* pTimestamp, UInt32 outputBusIdx,
+                  UInt32 nFrames, AudioBufferList* pBufferList);
   void CallRenderNotifications(AudioUnitRenderActionFlags phase, const AudioTimeStamp* pTimestamp,
                                UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* pBufferList);
 
@@ -237,6 +241,8 @@ private:
   bool mActive = false;
   bool mIsOffline = false;
   double mLastRenderSampleTime = -1.0;
+  bool mPullingInput = false;              // render thread: an input pull is under way
+  std::atomic<OSStatus> mLastRenderError{noErr}; // of the last render that failed
   double mTempo = 120.0;
   HostCallbackInfo mHostCallbacks = {nullptr, nullptr, nullptr, nullptr};
   ITimeInfo mHostTimeRecord; // what SetHostTime's callbacks report

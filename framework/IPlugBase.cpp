@@ -337,6 +337,10 @@ void IPlugBase::SetInputChannelConnections(int idx, int n, bool connected)
   for (int i = begin; i < end; ++i)
   {
     InChannel* ch = mInChannels.Get(i);
+    // The scratch still holds the last block the channel was fed; an input
+    // that goes away must read silence, not that block again and again.
+    if (ch->mConnected && !connected && ch->mScratchBuf.GetSize() > 0)
+      memset(ch->mScratchBuf.Get(), 0, ch->mScratchBuf.GetSize() * sizeof(double));
     ch->mConnected = connected;
     if (!connected) *ch->mSrc = ch->mScratchBuf.Get();
   }

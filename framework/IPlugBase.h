@@ -226,7 +226,9 @@ public:
   // Disconnects inputs from index 2 on and connects outputs from index 2 on.
   void LimitToStereoIO();
   // Sets the connected flag of channels idx..idx+n-1 that exist; an
-  // unconnected channel reads/writes its own scratch buffer.
+  // unconnected channel reads/writes its own scratch buffer. An input that
+  // goes from connected to unconnected has its scratch zeroed (no
+  // allocation).
   void SetInputChannelConnections(int idx, int n, bool connected);
   void SetOutputChannelConnections(int idx, int n, bool connected);
   // Channel labels; ignored for an index outside the channel list.

@@ -61,6 +61,30 @@ TEST_F(AUHostTest, InstrumentSelectorsAreAnsweredWithoutEffect)
   EXPECT_EQ(id, 64u);
   EXPECT_EQ(MusicDeviceStopNote(unit, 0, id, 0), noErr);
   EXPECT_EQ(MusicDeviceStartNote(unit, 0, 0, &id, 0, nullptr), kAudio_ParamError);
+
+  // Pitches and velocities no note number can hold are held at the edge of
+  // the range; a NaN is refused.
+  const struct
+  {
+    float pitch, velocity;
+    OSStatus status;
+    NoteInstanceID id;
+  } cases[] = {
+    {1e30f, 1e30f, noErr, 127},
+    {-INFINITY, 64.0f, noErr, 0},
+    {INFINITY, -1e30f, noErr, 127},
+    {NAN, 64.0f, kAudio_ParamError, 99},
+    {60.0f, NAN, kAudio_ParamError, 99},
+  };
+  for (const auto& c : cases)
+  {
+    MusicDeviceStdNoteParams odd = {2, c.pitch, c.velocity};
+    id = 99;
+    EXPECT_EQ(MusicDeviceStartNote(unit, 0, 0, &id, 0, reinterpret_cast<const MusicDeviceNoteParams*>(&odd)),
+              c.status)
+      << c.pitch << " " << c.velocity;
+    EXPECT_EQ(id, c.id) << c.pitch << " " << c.velocity;
+  }
 }
 
 TEST_F(AUHostTest, UnknownSelectorsAreRefused)
@@ -187,6 +211,8 @@ TEST_F(AUHostTest, ParameterListHoldsTheIdsInOrder)
 
 TEST_F(AUHostTest, ParameterInfoMatchesTheParameterTable)
 {
+  ASSERT_EQ(SetParam(kDepth, 0.9f), noErr);
+  ASSERT_EQ(SetParam(kFrequency, 21.0f), noErr);
   for (int i = 0; i < kNumParams; ++i)
   {
     AudioUnitParameterInfo info;
@@ -198,7 +224,7 @@ TEST_F(AUHostTest, ParameterInfoMatchesTheParameterTable)
     EXPECT_EQ(ToStd(info.cfNameString), row.name);
     EXPECT_FLOAT_EQ(info.minValue, static_cast<float>(row.minVal));
     EXPECT_FLOAT_EQ(info.maxValue, static_cast<float>(row.maxVal));
-    EXPECT_FLOAT_EQ(info.defaultValue, GetParam(i)) << "the current value";
+    EXPECT_FLOAT_EQ(info.defaultValue, static_cast<float>(row.defaultVal)) << "the default, whatever the value";
     EXPECT_EQ(info.flags & 0x48000010u, 0x48000010u);
     EXPECT_EQ(info.unit, TremoloParamIsInt(i) ? kAudioUnitParameterUnit_Indexed : kAudioUnitParameterUnit_Generic)
       << row.name;
@@ -314,6 +340,64 @@ TEST_F(AUHostTest, ParameterTextsConvertBothWays)
   CFRelease(idName.outName);
 }
 
+TEST_F(AUHostTest, ParameterTextsOutsideTheGlobalScopeAreRefusedAndWriteNothing)
+{
+  // A host that trusted noErr would read whatever its field held.
+  CFStringRef untouched = CFSTR("untouched");
+  AudioUnitParameterValue v = 0.25f;
+  AudioUnitParameterStringFromValue sfv = {kDepth, &v, untouched};
+  AudioUnitParameterIDName idName = {kDepth, kAudioUnitParameterName_Full, untouched};
+  AudioUnitParameterNameInfo clump = {1, -1, untouched};
+  AudioUnitParameterValueFromString vfs = {kDepth, CFSTR("0.5"), -7.0f};
+  struct Case
+  {
+    AudioUnitPropertyID id;
+    void* data;
+    UInt32 size;
+  };
+  const Case cases[] = {
+    {kAudioUnitProperty_ParameterStringFromValue, &sfv, sizeof(sfv)},
+    {kAudioUnitProperty_ParameterIDName, &idName, sizeof(idName)},
+    {kAudioUnitProperty_ParameterClumpName, &clump, sizeof(clump)},
+    {kAudioUnitProperty_ParameterValueFromString, &vfs, sizeof(vfs)},
+  };
+  for (const Case& c : cases)
+  {
+    UInt32 size = c.size;
+    EXPECT_EQ(AudioUnitGetProperty(unit, c.id, kAudioUnitScope_Input, 0, c.data, &size), kAudioUnitErr_InvalidScope)
+      << "property " << c.id;
+  }
+  EXPECT_EQ(sfv.outString, untouched);
+  EXPECT_EQ(idName.outName, untouched);
+  EXPECT_EQ(clump.outName, untouched);
+  EXPECT_EQ(vfs.outValue, -7.0f);
+}
+
+TEST_F(AUHostTest, LongTextsAreReadWhole)
+{
+  // A number followed by 300 spaces is still that number.
+  const std::string text = "1.5" + std::string(300, ' ');
+  CFStringRef cf = CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8);
+  AudioUnitParameterValueFromString vfs = {kVolume, cf, -7.0f};
+  UInt32 size = sizeof(vfs);
+  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
+                                 &size),
+            noErr);
+  EXPECT_FLOAT_EQ(vfs.outValue, 1.5f);
+  CFRelease(cf);
+
+  // A host name longer than any fixed buffer is still recognised.
+  const std::string name = "reaper" + std::string(300, 'x');
+  cf = CFStringCreateWithCString(kCFAllocatorDefault, name.c_str(), kCFStringEncodingUTF8);
+  AUHostIdentifier id;
+  id.hostName = cf;
+  id.hostVersion = AUNumVersion{0, 0, 0, 1};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &id, sizeof(id)),
+            noErr);
+  EXPECT_EQ(Plug()->GetHost(), kHostReaper);
+  CFRelease(cf);
+}
+
 TEST_F(AUHostTest, ParameterTextsForUnknownParametersAreRefused)
 {
   AudioUnitParameterStringFromValue sfv = {kNumParams, nullptr, nullptr};
@@ -391,8 +475,8 @@ TEST_F(AUHostTest, ParameterCallsRefuseBadIdsScopesAndPointers)
   EXPECT_EQ(v, 5.0f);
   EXPECT_EQ(AudioUnitSetParameter(unit, kNumParams, kAudioUnitScope_Global, 0, 1.0f, 0),
             kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(AudioUnitGetParameter(unit, kDepth, kAudioUnitScope_Input, 0, &v), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Output, 0, 1.0f, 0), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitGetParameter(unit, kDepth, kAudioUnitScope_Input, 0, &v), kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Output, 0, 1.0f, 0), kAudioUnitErr_InvalidScope);
   EXPECT_EQ(AudioUnitGetParameter(unit, kDepth, kAudioUnitScope_Global, 0, nullptr), kAudio_ParamError);
   EXPECT_EQ(AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Global, 0, std::nanf(""), 0),
             kAudioUnitErr_InvalidPropertyValue);
@@ -464,6 +548,26 @@ TEST_F(AUHostTest, ListenersAreCalledBeforeTheSampleRateChanges)
   sr = 48000.0;
   AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr));
   EXPECT_EQ(watch.calls, 1) << "removed";
+}
+
+TEST_F(AUHostTest, ListenersWithOneProcedureAreToldApartByTheirUserData)
+{
+  SampleRateWatch a, b;
+  for (SampleRateWatch* w : {&a, &b})
+    ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_SampleRate, &SampleRateWatch::Listener, w), noErr);
+  Float64 sr = 96000.0;
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
+            noErr);
+  EXPECT_EQ(a.calls, 1);
+  EXPECT_EQ(b.calls, 1) << "a second listener with the same procedure";
+
+  ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, kAudioUnitProperty_SampleRate,
+                                                        &SampleRateWatch::Listener, &b),
+            noErr);
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
+            noErr);
+  EXPECT_EQ(a.calls, 2) << "the other registration stays";
+  EXPECT_EQ(b.calls, 1) << "the removed one is never called again";
 }
 
 TEST_F(AUHostTest, WritesWithoutDataOrWithTooLittleAreRefusedAndChangeNothing)

@@ -113,7 +113,7 @@ protected:
 
 // ---- formats and initialization ------------------------------------------------------
 
-TEST_F(AURenderTest, StereoIsAcceptedAndThreeChannelsRefusedLeavingNoChannels)
+TEST_F(AURenderTest, StereoIsAcceptedAndThreeChannelsRefusedChangingNothing)
 {
   EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 2), noErr);
   AudioStreamBasicDescription asbd;
@@ -124,28 +124,57 @@ TEST_F(AURenderTest, StereoIsAcceptedAndThreeChannelsRefusedLeavingNoChannels)
   EXPECT_EQ(asbd.mFormatFlags, 0x29u);
   EXPECT_EQ(asbd.mBytesPerFrame, 4u);
 
-  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 3), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 3), kAudioUnitErr_FormatNotSupported);
   ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd, &size), noErr);
-  EXPECT_EQ(asbd.mChannelsPerFrame, 0u);
-  EXPECT_EQ(Plug()->GetInputBus(0)->mNHostChannels, 0);
+  EXPECT_EQ(asbd.mChannelsPerFrame, 2u) << "a probe with a refused count keeps the format";
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2), noErr);
+  EXPECT_EQ(AudioUnitInitialize(unit), noErr);
 }
 
-TEST_F(AURenderTest, FormatsThatAreNotFloatOrPackedPcmAreRefused)
+TEST_F(AURenderTest, FormatsTheRenderPathDoesNotProcessAreRefused)
 {
+  // Every accepted format is rendered as one buffer of native 32-bit floats
+  // per channel; anything else must be refused, not misread.
+  struct Case
+  {
+    const char* what;
+    void (*change)(AudioStreamBasicDescription&);
+  };
+  const Case cases[] = {
+    {"neither float nor packed", [](AudioStreamBasicDescription& a) { a.mFormatFlags = kAudioFormatFlagIsNonInterleaved; }},
+    {"not linear PCM", [](AudioStreamBasicDescription& a) { a.mFormatID = QUILL_FOUR_CC('a', 'a', 'c', ' '); }},
+    {"interleaved", [](AudioStreamBasicDescription& a) { MakeDefaultASBD(&a, 44100.0, 2, true); }},
+    {"16-bit integer",
+     [](AudioStreamBasicDescription& a) {
+       a.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+       a.mBitsPerChannel = 16;
+       a.mBytesPerFrame = a.mBytesPerPacket = 2;
+     }},
+    {"64-bit float",
+     [](AudioStreamBasicDescription& a) {
+       a.mBitsPerChannel = 64;
+       a.mBytesPerFrame = a.mBytesPerPacket = 8;
+     }},
+    {"big-endian", [](AudioStreamBasicDescription& a) { a.mFormatFlags |= kAudioFormatFlagIsBigEndian; }},
+  };
+  for (const Case& c : cases)
+  {
+    AudioStreamBasicDescription asbd;
+    MakeDefaultASBD(&asbd, 48000.0, 2, false);
+    c.change(asbd);
+    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd,
+                                   sizeof(asbd)),
+              kAudioUnitErr_FormatNotSupported)
+        << c.what;
+    EXPECT_EQ(Plug()->GetOutputBus(0)->mNHostChannels, -1) << c.what;
+    EXPECT_EQ(Plug()->GetSampleRate(), 44100.0) << c.what;
+  }
   AudioStreamBasicDescription asbd;
-  MakeDefaultASBD(&asbd, 44100.0, 2, false);
-  asbd.mFormatFlags = kAudioFormatFlagIsNonInterleaved;
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
-            kAudioUnitErr_InvalidProperty);
-  MakeDefaultASBD(&asbd, 44100.0, 2, false);
-  asbd.mFormatID = QUILL_FOUR_CC('a', 'a', 'c', ' ');
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
-            kAudioUnitErr_InvalidProperty);
   MakeDefaultASBD(&asbd, 48000.0, 2, false);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &asbd, sizeof(asbd)),
-            kAudioUnitErr_InvalidProperty);
+            kAudioUnitErr_InvalidElement);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Group, 0, &asbd, sizeof(asbd)),
-            kAudioUnitErr_InvalidProperty);
+            kAudioUnitErr_InvalidScope);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, 20),
             kAudio_ParamError);
   ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
@@ -155,16 +184,16 @@ TEST_F(AURenderTest, FormatsThatAreNotFloatOrPackedPcmAreRefused)
 
 TEST_F(AURenderTest, InitializeChecksTheLayout)
 {
-  ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 3), kAudioUnitErr_InvalidProperty);
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 1), noErr);
   ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2), noErr);
-  EXPECT_EQ(AudioUnitInitialize(unit), badComponentSelector) << "0 in, 2 out is no declared layout";
+  EXPECT_EQ(AudioUnitInitialize(unit), kAudioUnitErr_FormatNotSupported) << "1 in, 2 out is no declared layout";
   EXPECT_FALSE(Plug()->IsActive());
 
   ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 2), noErr);
   EXPECT_EQ(AudioUnitInitialize(unit), noErr);
   EXPECT_TRUE(Plug()->IsActive());
   // Once active, the other side's count is checked too.
-  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 1), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 1), kAudioUnitErr_FormatNotSupported);
   EXPECT_EQ(AudioUnitUninitialize(unit), noErr);
   EXPECT_FALSE(Plug()->IsActive());
 }
@@ -264,6 +293,132 @@ TEST_F(AURenderTest, AnUnconnectedInputRendersSilence)
   ASSERT_EQ(Render(out, 0, 64), noErr);
   for (int c = 0; c < 2; ++c)
     for (int i = 0; i < 64; ++i) ASSERT_EQ(out.channel(c)[i], 0.0f);
+}
+
+TEST_F(AURenderTest, AnInputThatGoesAwayReadsSilenceNotItsLastBlock)
+{
+  // Bypassed, the output is the input exactly: an old block replayed would
+  // show as anything but silence.
+  struct Case
+  {
+    const char* what;
+    void (*disconnect)(AudioUnit);
+  };
+  const Case cases[] = {
+    {"render callback removed",
+     [](AudioUnit u) {
+       AURenderCallbackStruct none = {nullptr, nullptr};
+       ASSERT_EQ(AudioUnitSetProperty(u, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &none,
+                                      sizeof(none)),
+                 noErr);
+     }},
+    {"connection removed",
+     [](AudioUnit u) {
+       AudioUnitConnection none = {nullptr, 0, 0};
+       ASSERT_EQ(AudioUnitSetProperty(u, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &none,
+                                      sizeof(none)),
+                 noErr);
+     }},
+  };
+  for (const Case& c : cases)
+  {
+    AudioUnit u = nullptr;
+    ASSERT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
+    SignalSource src;
+    Prepare(u, &src);
+    ASSERT_EQ(SetBypass(true, u), noErr);
+    BufferList first(2, 256);
+    ASSERT_EQ(Render(first, 0, 256, u), noErr);
+    c.disconnect(u);
+    BufferList later(2, 256);
+    ASSERT_EQ(Render(later, 256, 256, u), noErr);
+    for (int ch = 0; ch < 2; ++ch)
+      for (int i = 0; i < 256; ++i) ASSERT_EQ(later.channel(ch)[i], 0.0f) << c.what << " channel " << ch;
+    EXPECT_EQ(CloseComponent(u), noErr);
+  }
+
+  // A format refused while initialized leaves the input as it was: still
+  // live, still pulled.
+  Prepare();
+  ASSERT_EQ(SetBypass(true), noErr);
+  BufferList first(2, 256);
+  ASSERT_EQ(Render(first, 0, 256), noErr);
+  ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 1), kAudioUnitErr_FormatNotSupported);
+  BufferList later(2, 256);
+  ASSERT_EQ(Render(later, 256, 256), noErr);
+  ExpectIsTestSignal(later, 256, 256);
+}
+
+TEST_F(AURenderTest, EveryWayOfSettingTheRateReachesTheLfoBeforeTheNextRender)
+{
+  struct Case
+  {
+    const char* what;
+    AudioUnitPropertyID id;
+    AudioUnitScope scope;
+  };
+  const Case cases[] = {
+    {"sample-rate property", kAudioUnitProperty_SampleRate, kAudioUnitScope_Global},
+    {"input stream format", kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input},
+    {"output stream format", kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output},
+  };
+  for (const Case& c : cases)
+  {
+    AudioUnit u = nullptr;
+    ASSERT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
+    SignalSource src;
+    Prepare(u, &src);
+    OSStatus r;
+    if (c.id == kAudioUnitProperty_SampleRate)
+    {
+      Float64 sr = 96000.0;
+      r = AudioUnitSetProperty(u, c.id, c.scope, 0, &sr, sizeof(sr));
+    }
+    else
+    {
+      AudioStreamBasicDescription asbd;
+      MakeDefaultASBD(&asbd, 96000.0, 2, false);
+      r = AudioUnitSetProperty(u, c.id, c.scope, 0, &asbd, sizeof(asbd));
+    }
+    ASSERT_EQ(r, noErr) << c.what;
+    BufferList out(2, 64);
+    ASSERT_EQ(Render(out, 0, 64, u), noErr);
+    const QuillbarTremolo* tremolo = static_cast<const QuillbarTremolo*>(
+      reinterpret_cast<IPlugAU*>(GetComponentInstanceStorage(u)));
+    // At 44.1 kHz bookkeeping a 96 kHz stream would modulate at 2.18 times the rate.
+    EXPECT_EQ(tremolo->GetRenderLFO().getSampleRate(), 96000.0) << c.what;
+    EXPECT_EQ(tremolo->GetControlLFO().getSampleRate(), 96000.0) << c.what;
+    EXPECT_EQ(CloseComponent(u), noErr);
+  }
+}
+
+TEST_F(AURenderTest, ACycleOfConnectionsIsRefusedOrFailsInsteadOfRecursing)
+{
+  Prepare();
+  AudioUnitConnection self = {unit, 0, 0};
+  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &self,
+                                 sizeof(self)),
+            kAudioUnitErr_InvalidPropertyValue);
+
+  // Two units feeding each other: each connection alone is sound, so both
+  // are accepted; the render that comes back round to its start fails.
+  AudioUnit other = nullptr;
+  ASSERT_EQ(OpenAComponent(TremoloComponent(), &other), noErr);
+  SignalSource otherSource;
+  Prepare(other, &otherSource);
+  AudioUnitConnection fromOther = {other, 0, 0}, fromUnit = {unit, 0, 0};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &fromOther,
+                                 sizeof(fromOther)),
+            noErr);
+  ASSERT_EQ(AudioUnitSetProperty(other, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &fromUnit,
+                                 sizeof(fromUnit)),
+            noErr);
+  BufferList out(2, 64);
+  EXPECT_EQ(Render(out, 0, 64), kAudioUnitErr_CannotDoInCurrentContext);
+  // Once the cycle is broken both render again.
+  ASSERT_EQ(SetCallback(&otherSource, other), noErr);
+  EXPECT_EQ(Render(out, 64, 64), noErr);
+  EXPECT_EQ(CloseComponent(other), noErr);
 }
 
 TEST_F(AURenderTest, TheFastDispatchRenderProcedureRendersLikeTheSelector)
@@ -407,14 +562,20 @@ TEST_F(AURenderTest, BadRendersAreRefused)
 {
   Prepare();
   BufferList out(2, 2048);
-  EXPECT_EQ(Render(out, 0, 1025), kAudioUnitErr_InvalidPropertyValue) << "more frames than the block size";
+  EXPECT_EQ(Render(out, 0, 1025), kAudioUnitErr_TooManyFramesToProcess) << "more frames than the block size";
 
   AudioUnitRenderActionFlags flags = 0;
   AudioTimeStamp ts = SampleTime(0);
   ts.mFlags = kAudioTimeStampHostTimeValid;
   EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 0, 64, out.list()), kAudioUnitErr_InvalidPropertyValue);
   ts = SampleTime(0);
-  EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 1, 64, out.list()), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 1, 64, out.list()), kAudioUnitErr_InvalidElement);
+  OSStatus lastError = noErr;
+  UInt32 size = sizeof(lastError);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_LastRenderError, kAudioUnitScope_Global, 0, &lastError,
+                                 &size),
+            noErr);
+  EXPECT_EQ(lastError, kAudioUnitErr_InvalidElement) << "the last failed render's error";
   EXPECT_EQ(AudioUnitRender(unit, &flags, nullptr, 0, 64, out.list()), kAudio_ParamError);
   EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 0, 64, nullptr), kAudio_ParamError);
 
@@ -464,6 +625,28 @@ TEST_F(AURenderTest, RenderNotificationsRunBeforeAndAfterEachRender)
   ASSERT_EQ(AudioUnitRemoveRenderNotify(unit, &Notify, nullptr), noErr);
   ASSERT_EQ(Render(out, 64, 64), noErr);
   EXPECT_EQ(gNotified.size(), 2u);
+}
+
+TEST_F(AURenderTest, NotificationsWithOneProcedureAreToldApartByTheirReference)
+{
+  Prepare();
+  struct Counter
+  {
+    int calls = 0;
+    static OSStatus Proc(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
+                         AudioBufferList*)
+    {
+      ++static_cast<Counter*>(refCon)->calls;
+      return noErr;
+    }
+  } a, b;
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &Counter::Proc, &a), noErr);
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &Counter::Proc, &b), noErr);
+  ASSERT_EQ(AudioUnitRemoveRenderNotify(unit, &Counter::Proc, &b), noErr);
+  BufferList out(2, 64);
+  ASSERT_EQ(Render(out, 0, 64), noErr);
+  EXPECT_EQ(a.calls, 2) << "before and after";
+  EXPECT_EQ(b.calls, 0) << "removed: its reference may already be freed";
 }
 
 namespace
@@ -597,6 +780,22 @@ TEST_F(AURenderTest, SamplePositionTempoAndTimeSignatureComeFromTheHost)
   Plug()->GetTimeSig(&num, &denom);
   EXPECT_EQ(num, 4);
   EXPECT_EQ(denom, 4);
+}
+
+TEST_F(AURenderTest, OnlyGetTempoKeepsTheHostTempo)
+{
+  Transport transport;
+  transport.tempo = 93.5;
+  HostCallbackInfo cb = transport.Callbacks();
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
+            noErr);
+  ITimeInfo t;
+  Plug()->GetTime(&t);
+  EXPECT_EQ(t.mTempo, 93.5);
+  cb = HostCallbackInfo{nullptr, nullptr, nullptr, nullptr};
+  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
+            noErr);
+  EXPECT_EQ(Plug()->GetTempo(), 120.0) << "GetTime reports the tempo without keeping it";
 }
 
 TEST_F(AURenderTest, WithoutHostCallbacksTheTimeIsTheDefault)

@@ -198,6 +198,20 @@ TEST_F(AUStateTest, ClassInfoRoundTripRestoresTheNameAndTheValues)
   EXPECT_EQ(CurrentPresetName(), "Default");
 }
 
+TEST_F(AUStateTest, ADictionaryWithoutANameRestoresTheValuesAndKeepsThePreset)
+{
+  ASSERT_EQ(SetParam(kFrequency, 9.5f), noErr);
+  const std::vector<float> expected = Values();
+  saved = GetClassInfo();
+  Disturb();
+  CFMutableDictionaryRef nameless = Copy(saved);
+  Put(nameless, "name", nullptr);
+  EXPECT_EQ(SetClassInfo(nameless), noErr);
+  EXPECT_EQ(Values(), expected);
+  EXPECT_EQ(CurrentPresetName(), "Soft Pan");
+  CFRelease(nameless);
+}
+
 TEST_F(AUStateTest, DictionariesWithMissingOrWronglyTypedKeysChangeNothing)
 {
   saved = GetClassInfo();
@@ -213,7 +227,7 @@ TEST_F(AUStateTest, DictionariesWithMissingOrWronglyTypedKeysChangeNothing)
   };
   const Case cases[] = {
     {"version", nullptr},     {"type", nullptr},   {"subtype", nullptr},      {"manufacturer", nullptr},
-    {"name", nullptr},        {"version", text},   {"manufacturer", text},    {"name", number},
+    {"version", text},   {"manufacturer", text},    {"name", number},
     {"subtype", number},      {"data", text},
   };
   for (const Case& c : cases)

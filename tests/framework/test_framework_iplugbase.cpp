@@ -762,6 +762,44 @@ TEST(Presets, PruningDropsUnfilledSlotsAndKeepsOrder)
   EXPECT_TRUE(p.MakePreset("none left", 1.0) == false);
 }
 
+TEST(Presets, SlotsABankLeftUnfilledHoldOnlyTheirNewStateWhenFilledAgain)
+{
+  // Slot 0 comes with flag byte 2 (any non-zero byte means filled); slots 1
+  // and 2 come unfilled but still hold the bytes of their earlier presets.
+  TestPlug p(1, "1-1", 3);
+  p.GetParam(0)->InitDouble("a", 0, 0, 10, 1);
+  p.MakePreset("p0", 1.0);
+  p.MakePreset("p1", 2.0);
+  p.MakePreset("p2", 3.0);
+  ByteChunk bank;
+  const uint8_t flags[] = {2, 0, 0};
+  for (int i = 0; i < 3; ++i)
+  {
+    bank.PutStr("slot");
+    bank.Put(&flags[i]);
+    if (flags[i])
+    {
+      double v = 5.0;
+      bank.Put(&v);
+    }
+  }
+  ASSERT_EQ(p.UnserializePresets(&bank, 0), bank.Size());
+  EXPECT_EQ(p.GetParam(0)->Value(), 5.0) << "flag byte 2 reads as filled";
+
+  p.GetParam(0)->Set(6.0);
+  ASSERT_TRUE(p.RestorePreset(1)); // captures the current state
+  ASSERT_TRUE(p.MakePreset("again", 7.0));
+  ByteChunk out;
+  ASSERT_TRUE(p.SerializePresets(&out));
+  // Three slots, each a 4-byte length, its name, a flag and one double: no
+  // old bytes left in front of the new states.
+  EXPECT_EQ(out.Size(), (4 + 4 + 1 + 8) + (4 + 13 + 1 + 8) + (4 + 5 + 1 + 8));
+  ASSERT_TRUE(p.RestorePreset(1));
+  EXPECT_EQ(p.GetParam(0)->Value(), 6.0);
+  ASSERT_TRUE(p.RestorePreset(2));
+  EXPECT_EQ(p.GetParam(0)->Value(), 7.0);
+}
+
 TEST(Presets, DefaultPresetsHoldTheCurrentState)
 {
   TestPlug p(1, "1-1", 4);
