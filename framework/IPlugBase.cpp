@@ -768,6 +768,9 @@ void IPlugBase::ModifyCurrentPreset(const char* name)
   if (!p) return;
   p->mChunk.Clear();
   SerializeState(&p->mChunk);
+  // the slot now holds a state: left marked unfilled, the next restore would
+  // rename it and pruning would drop it
+  p->mInitialized = true;
   if (name && name[0]) CopyTextToField(p->mName, sizeof(p->mName), name);
 }
 
@@ -788,12 +791,16 @@ bool IPlugBase::SerializePresets(ByteChunk* pChunk)
 int IPlugBase::UnserializePresets(ByteChunk* pChunk, int startPos)
 {
   if (!pChunk) return -1;
-  WDL_String name; // shared by all presets: an unreadable name repeats the last one
   int pos = startPos;
   for (int i = 0, n = NPresets(); i < n && pos >= 0; ++i)
   {
     IPreset* p = mPresets.Get(i);
+    // a fresh holder per preset: an empty stored name is a name of its own,
+    // not a cue to repeat the one before
+    WDL_String name;
     pos = pChunk->GetStr(&name, pos);
+    if (pos > pChunk->Size()) pos = -1; // the text runs past the end
+    if (pos < 0) break;
     CopyTextToField(p->mName, sizeof(p->mName), name.Get());
 
     // read the flag as a byte: any other value than 0 or 1 must not reach a bool

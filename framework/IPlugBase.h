@@ -355,8 +355,8 @@ public:
   // RestorePreset of the first preset named exactly name; false for null,
   // "" or no match.
   bool RestorePreset(const char* name);
-  // Stores the current state in the current preset, renaming it when name
-  // is not null and not empty.
+  // Stores the current state in the current preset (which counts as filled
+  // from then on), renaming it when name is not null and not empty.
   void ModifyCurrentPreset(const char* name = nullptr);
   // Bank format: per preset, length-prefixed name, 1-byte initialized flag,
   // and the chunk when initialized. False when the chunk cannot grow.
@@ -371,6 +371,36 @@ public:
   // Writes MakePresetFromBlob source text for the current preset's chunk.
   // False when the file cannot be written or there is no current preset.
   bool DumpPresetBlob(const char* filename);
+
+  // --- program and bank files (published FXP / FXB layouts) -----------------
+  //
+  // A plug-in that exchanges chunks writes the chunk variants ("FPCh",
+  // "FBCh"); others one normalized float per parameter ("FxCk", "FxBk").
+  // Header integers and floats are big-endian. Loads check the whole file
+  // before anything changes: a refused load returns false and leaves
+  // parameters, presets and the current preset as they were. Main thread;
+  // loads hold the plug-in mutex.
+
+  // Writes the current program (current preset's name, current state) to the
+  // file with one write. False for an empty path or a failed open or write.
+  bool SaveProgramAsFXP(const WDL_String& file);
+  // Writes every preset as one bank file with one write; false as above.
+  bool SaveBankAsFXB(const WDL_String& file);
+  // Loads a program file into the current preset (it takes the file's name
+  // when that is not empty) and puts it in force. False when the file cannot
+  // be read or is refused.
+  bool LoadProgramFromFXP(const WDL_String& file);
+  // Loads a bank file into the presets, then selects the bank's current
+  // program (parameter variant; an index outside the presets keeps the
+  // current one) or restores the current preset (chunk variant). False when
+  // the file cannot be read or is refused.
+  bool LoadBankFromFXB(const WDL_String& file);
+  // The same four in memory: the image replaces pChunk's contents (false for
+  // a null chunk or when it cannot grow), or is read from image.
+  bool MakeProgramImage(ByteChunk* pChunk);
+  bool MakeBankImage(ByteChunk* pChunk);
+  bool LoadProgramImage(const ByteChunk& image);
+  bool LoadBankImage(const ByteChunk& image);
 
   // Sends each message of the list through SendMidiMsg; true only if every
   // call returned true.
