@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "host/AudioFile.h"
+#include "host/HostPrograms.h"
 #include "host/HostUnit.h"
+#include "host/OutputFile.h"
 #include "host/PresetFile.h"
 #include "host/Progress.h"
 #include "host/Snapshot.h"
@@ -30,14 +32,20 @@ struct CFHolder
 };
 
 // Opens and configures a unit for `channels` at `sampleRate`, then applies
-// state, preset and parameter settings in that order. Returns an exit code.
+// state, bank, program, preset and parameter settings in that order. The
+// host keeps the unit's programs in `programs` when given (and whenever a
+// bank or program file is loaded). Returns an exit code.
 int PrepareUnit(HostUnit& unit, double sampleRate, int channels, int blockFrames, const HostTransport& transport,
-                const UnitSettings& settings)
+                const UnitSettings& settings, HostPrograms* programs = nullptr)
 {
   std::string error;
-  // The state file is checked before the unit is configured: a broken or
-  // foreign one is refused before anything is applied.
+  HostPrograms ownPrograms;
+  if (!programs && (!settings.bankFile.empty() || !settings.programFile.empty())) programs = &ownPrograms;
+  // The state, bank and program files are checked before the unit is
+  // configured: a broken or foreign one is refused before anything is applied.
   CFHolder state;
+  HostBank bank;
+  HostProgram program;
   if (!unit.Open(&error))
   {
     ReportError(error);
@@ -52,7 +60,19 @@ int PrepareUnit(HostUnit& unit, double sampleRate, int channels, int blockFrames
       return kExitFailure;
     }
   }
+  if ((!settings.bankFile.empty() && !ReadBankFile(settings.bankFile, programs->Identity(unit), &bank, &error)) ||
+      (!settings.programFile.empty() &&
+       !ReadProgramFile(settings.programFile, programs->Identity(unit), &program, &error)))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
   if (!unit.Configure(sampleRate, channels, blockFrames, transport, &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  if (programs && !programs->Read(unit, &error))
   {
     ReportError(error);
     return kExitFailure;
@@ -62,9 +82,17 @@ int PrepareUnit(HostUnit& unit, double sampleRate, int channels, int blockFrames
     ReportError(settings.stateFile + ": " + error);
     return kExitFailure;
   }
+  if (state.ref && programs) programs->FollowUnit(unit);
+  if ((!settings.bankFile.empty() && !programs->LoadBank(unit, bank, &error)) ||
+      (!settings.programFile.empty() && !programs->LoadProgram(unit, program, &error)))
+  {
+    ReportError((settings.programFile.empty() ? settings.bankFile : settings.programFile) + ": " + error);
+    return kExitFailure;
+  }
   if (!settings.preset.empty())
   {
-    const HostUnit::PresetResult result = unit.ApplyPresetByName(settings.preset, &error);
+    const HostUnit::PresetResult result = programs ? programs->Select(unit, settings.preset, &error)
+                                                   : unit.ApplyPresetByName(settings.preset, &error);
     if (result != HostUnit::PresetResult::kApplied)
     {
       ReportError(error);
@@ -250,7 +278,12 @@ int RunRender(const RenderOptions& options)
   transport.tempoBpm = options.tempoBpm;
   transport.startBeat = options.startBeat;
   transport.playing = !options.stopped;
-  const int prepared = PrepareUnit(unit, rate, channels, options.blockFrames, transport, options.settings);
+  // Program names live in the host's list once files are involved.
+  HostPrograms programs;
+  const bool keepPrograms = !options.settings.bankFile.empty() || !options.settings.programFile.empty() ||
+                            !options.saveProgramFile.empty() || !options.saveBankFile.empty();
+  const int prepared = PrepareUnit(unit, rate, channels, options.blockFrames, transport, options.settings,
+                                   keepPrograms ? &programs : nullptr);
   if (prepared != kExitOk) return prepared;
 
   AudioFileWriter writer;
@@ -306,17 +339,23 @@ int RunRender(const RenderOptions& options)
   }
   progress.Finish();
 
-  // The saved state is written before the audio is put in place: when it
-  // fails, neither file appears.
+  // The saved state, program and bank are written before the audio is put
+  // in place: when one fails, the audio file does not appear.
   if (!options.saveStateFile.empty())
   {
     CFHolder state;
-    state.ref = unit.CopyClassInfo(&error);
+    state.ref = keepPrograms ? programs.CopyClassInfo(unit, &error) : unit.CopyClassInfo(&error);
     if (!state.ref || !WritePresetFile(options.saveStateFile, static_cast<CFDictionaryRef>(state.ref), &error))
     {
       ReportError(error);
       return kExitFailure;
     }
+  }
+  if ((!options.saveProgramFile.empty() && !programs.SaveProgram(unit, options.saveProgramFile, &error)) ||
+      (!options.saveBankFile.empty() && !programs.SaveBank(unit, options.saveBankFile, &error)))
+  {
+    ReportError(error);
+    return kExitFailure;
   }
   if (!writer.Commit(&error))
   {
@@ -401,6 +440,60 @@ int RunSnapshot(const SnapshotOptions& options)
   {
     ReportError(error);
     return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int RunPresets(const PresetsOptions& options)
+{
+  HostUnit unit;
+  HostPrograms programs;
+  UnitSettings settings;
+  if (!options.exporting) settings.bankFile = options.path;
+  const int prepared = PrepareUnit(unit, 44100.0, 2, 512, HostTransport{}, settings, &programs);
+  if (prepared != kExitOk) return prepared;
+
+  std::string error;
+  if (!options.exporting)
+  {
+    CFHolder state;
+    state.ref = programs.CopyClassInfo(unit, &error);
+    if (!state.ref || !WritePresetFile(options.saveStateFile, static_cast<CFDictionaryRef>(state.ref), &error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+    return kExitOk;
+  }
+
+  std::string folder = options.path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  HostBank bank;
+  if (!MakeFolder(folder, &error) || !programs.Bank(unit, false, &bank, &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  const ProgramFileIdentity id = programs.Identity(unit);
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+  for (const HostProgram& program : bank.programs)
+  {
+    // a name is a file name here: no folder separators, no hidden or empty names
+    std::string file = program.name;
+    for (char& c : file)
+      if (c == '/') c = '-';
+    if (file.empty() || file[0] == '.') file = "program" + file;
+    files.emplace_back(folder + "/" + file + ".fxp", ProgramFileBytes(id, program));
+  }
+  files.emplace_back(folder + "/QuillbarTremolo.fxb", BankFileBytes(id, bank));
+  for (const auto& file : files)
+  {
+    if (!WriteFileAtomically(file.first, file.second.data(), file.second.size(), &error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+    printf("  %-40s %10zu bytes\n", file.first.c_str(), file.second.size());
   }
   return kExitOk;
 }

@@ -16,6 +16,10 @@ int RunRender(const RenderOptions& options);
 int RunInfo(const InfoOptions& options);
 // Writes the editor, with the given settings applied, as a PNG file.
 int RunSnapshot(const SnapshotOptions& options);
+// presets export: writes every factory preset as "<name>.fxp" and all of
+// them as QuillbarTremolo.fxb into the folder (made when missing). presets
+// import: writes the bank's current program as an .aupreset file.
+int RunPresets(const PresetsOptions& options);
 // Writes a test signal, its render through every factory preset and editor
 // pictures into the demo folder (made when missing) and lists them.
 int RunDemo(const DemoOptions& options);

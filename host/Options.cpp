@@ -86,6 +86,8 @@ int UnitSettingOption(ArgCursor& cur, UnitSettings* settings, std::string* error
   const std::string& name = cur.Current();
   if (name == "--preset") return cur.Value(&settings->preset, error) ? 1 : -1;
   if (name == "--state") return cur.Value(&settings->stateFile, error) ? 1 : -1;
+  if (name == "--fxp") return cur.Value(&settings->programFile, error) ? 1 : -1;
+  if (name == "--fxb") return cur.Value(&settings->bankFile, error) ? 1 : -1;
   if (name == "--set")
   {
     std::string text;
@@ -158,6 +160,14 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
     if (name == "--save-state")
     {
       if (!cur.Value(&out->saveStateFile, error)) return false;
+    }
+    else if (name == "--save-fxp")
+    {
+      if (!cur.Value(&out->saveProgramFile, error)) return false;
+    }
+    else if (name == "--save-fxb")
+    {
+      if (!cur.Value(&out->saveBankFile, error)) return false;
     }
     else if (name == "--tempo")
     {
@@ -293,5 +303,45 @@ bool ParseDemoOptions(const std::vector<std::string>& args, DemoOptions* out, bo
     return false;
   }
   if (!operands.empty()) out->folder = operands[0];
+  return true;
+}
+
+bool ParsePresetsOptions(const std::vector<std::string>& args, PresetsOptions* out, bool* help, std::string* error)
+{
+  *help = false;
+  std::vector<std::string> operands;
+  ArgCursor cur(args);
+  while (cur.Next())
+  {
+    if (cur.IsOperand())
+    {
+      operands.push_back(cur.Current());
+      continue;
+    }
+    if (cur.Current() == "--help" || cur.Current() == "-h")
+    {
+      *help = true;
+      return true;
+    }
+    if (cur.Current() != "--save-state") return Unknown(cur, error);
+    if (!cur.Value(&out->saveStateFile, error)) return false;
+  }
+  if (operands.size() != 2 || (operands[0] != "export" && operands[0] != "import"))
+  {
+    *error = "presets needs 'export DIR' or 'import FILE.fxb --save-state OUT'";
+    return false;
+  }
+  out->exporting = operands[0] == "export";
+  out->path = operands[1];
+  if (out->exporting && !out->saveStateFile.empty())
+  {
+    *error = "presets export takes no --save-state";
+    return false;
+  }
+  if (!out->exporting && out->saveStateFile.empty())
+  {
+    *error = "presets import needs --save-state OUT";
+    return false;
+  }
   return true;
 }

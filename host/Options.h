@@ -15,6 +15,8 @@ struct ParameterSetting
 struct UnitSettings
 {
   std::string stateFile;                // --state, "" when absent
+  std::string bankFile;                 // --fxb, "" when absent
+  std::string programFile;              // --fxp, "" when absent
   std::string preset;                   // --preset, "" when absent
   std::vector<ParameterSetting> values; // --set, in the order given
 };
@@ -25,6 +27,8 @@ struct RenderOptions
   std::string output;
   UnitSettings settings;
   std::string saveStateFile;  // --save-state
+  std::string saveProgramFile; // --save-fxp
+  std::string saveBankFile;    // --save-fxb
   double tempoBpm = 120.0;    // --tempo, > 0
   double startBeat = 0.0;     // --start-beat, >= 0
   int blockFrames = 512;      // --block, 1..65536
@@ -43,6 +47,14 @@ struct InfoOptions
   bool json = false;
 };
 
+// presets export DIR | presets import FILE.fxb --save-state OUT
+struct PresetsOptions
+{
+  bool exporting = true;
+  std::string path;          // the folder to export into, or the bank to import
+  std::string saveStateFile; // import: the .aupreset to write
+};
+
 struct DemoOptions
 {
   std::string folder = "out";
@@ -59,6 +71,7 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
 bool ParseSnapshotOptions(const std::vector<std::string>& args, SnapshotOptions* out, bool* help,
                           std::string* error);
 bool ParseInfoOptions(const std::vector<std::string>& args, InfoOptions* out, bool* help, std::string* error);
+bool ParsePresetsOptions(const std::vector<std::string>& args, PresetsOptions* out, bool* help, std::string* error);
 bool ParseDemoOptions(const std::vector<std::string>& args, DemoOptions* out, bool* help, std::string* error);
 
 // Parses a whole string as a finite number; false otherwise.

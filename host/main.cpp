@@ -23,6 +23,9 @@ const char* const kMainHelp =
     "  render IN OUT     render an audio file through the tremolo into a 32-bit float WAV\n"
     "  info              list parameters, factory presets, channel configurations and identity\n"
     "  snapshot OUT.png  draw the editor with given settings into a PNG file\n"
+    "  presets export DIR | import FILE.fxb --save-state OUT\n"
+    "                    write the factory presets as program and bank files, or a bank's\n"
+    "                    current program as an .aupreset file\n"
     "  demo [OUTDIR]     render a test chord through every factory preset (default: out/)\n"
     "\n"
     "  quillbar-tremolo COMMAND --help   help on one command\n"
@@ -36,12 +39,17 @@ const char* const kRenderHelp =
     "Renders IN (any format libsndfile reads, mono or stereo) through the tremolo into OUT,\n"
     "a 32-bit float WAV file at the input's rate and channel count.\n"
     "\n"
-    "Settings are applied in this order: --state, then --preset, then each --set.\n"
+    "Settings are applied in this order: --state, --fxb, --fxp, then --preset, then each --set.\n"
     "  --state FILE        restore a saved state (.aupreset XML property list)\n"
-    "  --preset NAME       select a factory preset by name (see 'info')\n"
+    "  --fxb FILE          load a bank file (.fxb) into the presets; its current program\n"
+    "                      takes effect\n"
+    "  --fxp FILE          load a program file (.fxp) into the current preset\n"
+    "  --preset NAME       select a preset by name (see 'info'; after --fxb, the bank's names)\n"
     "  --set NAME=VALUE    set a parameter to a plain value, e.g. Frequency=4.5, TempoSync=1;\n"
     "                      may be repeated; values outside the range are clamped with a warning\n"
     "  --save-state FILE   write the final state as an .aupreset file\n"
+    "  --save-fxp FILE     write the current program (the final values) as a program file\n"
+    "  --save-fxb FILE     write all presets as a bank file, the current one with the final values\n"
     "\n"
     "Host timeline:\n"
     "  --tempo BPM         tempo reported to the plug-in (default 120)\n"
@@ -60,9 +68,19 @@ const char* const kInfoHelp =
 
 const char* const kSnapshotHelp =
     "usage: quillbar-tremolo snapshot OUT.png [--preset NAME] [--set NAME=VALUE]... [--state FILE]\n"
+    "                 [--fxb FILE] [--fxp FILE]\n"
     "\n"
-    "Opens the plug-in's editor as a host does, with the given settings applied (state, then\n"
-    "preset, then parameters), and writes what it shows as a PNG image.\n";
+    "Opens the plug-in's editor as a host does, with the given settings applied (state, bank,\n"
+    "program, then preset, then parameters), and writes what it shows as a PNG image.\n";
+
+const char* const kPresetsHelp =
+    "usage: quillbar-tremolo presets export DIR\n"
+    "       quillbar-tremolo presets import FILE.fxb --save-state OUT\n"
+    "\n"
+    "export writes each factory preset as DIR/<name>.fxp and all of them as\n"
+    "DIR/QuillbarTremolo.fxb (program and bank files in the published layouts, one\n"
+    "normalized value per parameter), making DIR when missing.\n"
+    "import reads a bank file and writes its current program as an .aupreset file.\n";
 
 const char* const kDemoHelp =
     "usage: quillbar-tremolo demo [OUTDIR]\n"
@@ -121,6 +139,7 @@ int main(int argc, char** argv)
   if (command == "render") return RunCommand("render", args, ParseRenderOptions, kRenderHelp, RunRender);
   if (command == "info") return RunCommand("info", args, ParseInfoOptions, kInfoHelp, RunInfo);
   if (command == "snapshot") return RunCommand("snapshot", args, ParseSnapshotOptions, kSnapshotHelp, RunSnapshot);
+  if (command == "presets") return RunCommand("presets", args, ParsePresetsOptions, kPresetsHelp, RunPresets);
   if (command == "demo") return RunCommand("demo", args, ParseDemoOptions, kDemoHelp, RunDemo);
   return Usage(nullptr, "unknown command \"" + command + "\"");
 }
