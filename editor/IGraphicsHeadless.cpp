@@ -245,5 +245,7 @@ LICE_IBitmap* IGraphicsHeadless::OSLoadBitmap(int, const char* name)
 {
   const std::string path = ResolveResource(name);
   if (path.empty()) return nullptr;
-  return LICE_LoadPNG(path.c_str());
+  // Only the header is read now: a plug-in opened to render audio never draws
+  // its editor, so the pixels are decoded when a control first draws them.
+  return LICE_LazyPNGBitmap::Open(path.c_str());
 }

@@ -2,13 +2,16 @@
 
 #include <png.h>
 
+#include <atomic>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 
 // Decoding runs under libpng's longjmp error return. Everything that must be
 // released after a jump lives in a DecodeJob reached through a pointer that
@@ -86,7 +89,10 @@ void RequestArgbRows(png_structp png, png_infop info) {
 
 // The decode proper. Returns the bitmap or null; on null everything the job
 // holds has been released (a caller's bitmap is left as it is).
+std::atomic<long long> gDecodeCount{0};
+
 LICE_IBitmap* Decode(DecodeJob* job, FILE* fp, MemorySource* mem, LICE_IBitmap* bmp) {
+  gDecodeCount.fetch_add(1, std::memory_order_relaxed);
   job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, SilentError, SilentWarning);
   if (!job->png) return nullptr;
   job->info = png_create_info_struct(job->png);
@@ -194,6 +200,72 @@ LICE_IBitmap* LICE_LoadPNGFromNamedResource(const char* name, LICE_IBitmap* bmp)
 }
 
 LICE_IBitmap* LICE_LoadPNGFromResource(void*, int, LICE_IBitmap*) { return nullptr; }
+
+long long LICE_PNGDecodeCount() { return gDecodeCount.load(std::memory_order_relaxed); }
+
+// ---------------------------------------------------------------------------
+// Lazily decoded PNG
+
+LICE_LazyPNGBitmap* LICE_LazyPNGBitmap::Open(const char* path) {
+  if (!path) return nullptr;
+  FILE* fp = fopen(path, "rb");
+  if (!fp) return nullptr;
+  // Signature (8 bytes), then the IHDR chunk: length, type, width, height,
+  // the two sizes big-endian.
+  unsigned char head[24];
+  const size_t got = fread(head, 1, sizeof head, fp);
+  fclose(fp);
+  if (got != sizeof head || png_sig_cmp(head, 0, 8) || memcmp(head + 12, "IHDR", 4) != 0) return nullptr;
+  auto be32 = [](const unsigned char* b) {
+    return ((unsigned long)b[0] << 24) | ((unsigned long)b[1] << 16) | ((unsigned long)b[2] << 8) | b[3];
+  };
+  const unsigned long w = be32(head + 16), h = be32(head + 20);
+  if (w == 0 || h == 0 || w > (unsigned long)INT32_MAX || h > (unsigned long)INT32_MAX ||
+      (long long)w * (long long)h > LICE_PNG_MAX_PIXELS)
+    return nullptr;
+  return new (std::nothrow) LICE_LazyPNGBitmap(path, (int)w, (int)h);
+}
+
+LICE_LazyPNGBitmap::LICE_LazyPNGBitmap(std::string path, int w, int h)
+    : m_path(std::move(path)), m_width(w), m_height(h) {}
+
+LICE_MemBitmap* LICE_LazyPNGBitmap::image() const {
+  if (!m_decoded.load(std::memory_order_acquire)) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_decoded.load(std::memory_order_relaxed)) {
+      std::unique_ptr<LICE_MemBitmap> img(new (std::nothrow) LICE_MemBitmap(0, 0, 4));
+      // Drawing code sized its work from the header; pixels of another size
+      // would be read out of bounds, so they count as a failed decode.
+      if (img && (!LICE_LoadPNG(m_path.c_str(), img.get()) || img->getWidth() != m_width ||
+                  img->getHeight() != m_height))
+        img.reset();
+      m_image = std::move(img);
+      m_decoded.store(true, std::memory_order_release);
+    }
+  }
+  return m_image.get();
+}
+
+LICE_PackedPixel* LICE_LazyPNGBitmap::getBits() const {
+  LICE_MemBitmap* img = image();
+  return img ? img->getBits() : nullptr;
+}
+
+int LICE_LazyPNGBitmap::getRowSpan() const {
+  LICE_MemBitmap* img = image();
+  return img ? img->getRowSpan() : 0;
+}
+
+bool LICE_LazyPNGBitmap::resize(int w, int h) {
+  if (w == m_width && h == m_height) return false;
+  image();
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (!m_image) m_image.reset(new (std::nothrow) LICE_MemBitmap(0, 0, 4));
+  if (m_image) m_image->resize(w, h);
+  m_width = m_image ? m_image->getWidth() : 0;
+  m_height = m_image ? m_image->getHeight() : 0;
+  return true;
+}
 
 // ---------------------------------------------------------------------------
 // Loader list

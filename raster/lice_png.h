@@ -19,6 +19,11 @@
 // folder set by LICE_SetResourceBundlePath is guarded by its own lock.
 #pragma once
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
 #include "raster/lice_bitmap.h"
 
 /// Images with more pixels than this are refused before any pixel storage is
@@ -38,6 +43,48 @@ LICE_IBitmap* LICE_LoadPNGFromMemory(const void* data, int len, LICE_IBitmap* bm
 /// Loads <bundle>/Contents/Resources/<name> with LICE_LoadPNG. Null when name
 /// is null or longer than 400 characters, or no bundle path is known.
 LICE_IBitmap* LICE_LoadPNGFromNamedResource(const char* name, LICE_IBitmap* bmp = nullptr);
+
+/// Number of image decodes started in this process (every LICE_LoadPNG*
+/// call that reaches the decoder, successful or not). Any thread.
+long long LICE_PNGDecodeCount();
+
+/// A PNG file whose size comes from its header and whose pixels are decoded
+/// on first use: the first getBits(), getRowSpan() or resize() decodes the
+/// whole file with LICE_LoadPNG. Opening a skin therefore costs one small
+/// read, and an editor that is never drawn never pays for decoding it.
+///
+/// The pixels are those LICE_LoadPNG gives. A file that fails to decode then
+/// (or decodes to another size than its header said) leaves the bitmap with
+/// its header size and null bits, which every drawing function skips.
+/// Threads: any; the first decode is serialised by the bitmap's own lock.
+class LICE_LazyPNGBitmap : public LICE_IBitmap {
+ public:
+  /// Reads the header of the PNG at path. Null when the file is missing, has
+  /// no PNG signature and IHDR chunk, or states an empty size or one above
+  /// LICE_PNG_MAX_PIXELS. The caller owns the result.
+  static LICE_LazyPNGBitmap* Open(const char* path);
+
+  LICE_PackedPixel* getBits() const override;
+  int getWidth() const override { return m_width; }
+  int getHeight() const override { return m_height; }
+  int getRowSpan() const override;
+  /// Decodes first, then resizes the decoded image (contents undefined).
+  bool resize(int w, int h) override;
+
+  /// True once the pixels have been decoded (or the decode has failed).
+  bool isDecoded() const { return m_decoded.load(std::memory_order_acquire); }
+
+ private:
+  LICE_LazyPNGBitmap(std::string path, int w, int h);
+  /// The decoded image, decoding it on the first call; null when it failed.
+  LICE_MemBitmap* image() const;
+
+  std::string m_path;
+  int m_width, m_height;
+  mutable std::mutex m_lock;
+  mutable std::atomic<bool> m_decoded{false};
+  mutable std::unique_ptr<LICE_MemBitmap> m_image;
+};
 
 /// Compiled-in resources are not supported on this platform: always null.
 LICE_IBitmap* LICE_LoadPNGFromResource(void* module, int resid, LICE_IBitmap* bmp = nullptr);

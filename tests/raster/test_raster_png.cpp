@@ -485,6 +485,48 @@ TEST(PngTargets, AFlippedTargetReceivesImageRowZeroAsItsVisualTopRow) {
   }
 }
 
+TEST(PngLazy, TheHeaderGivesTheSizeAndTheFirstPixelAccessDecodesOnceWithTheSamePixels) {
+  const PngSpec s = RandomImage(13, 7, 6, 8, 11);
+  Bytes png = EncodePng(s);
+  const std::string path = testing::TempDir() + "lazy.png";
+  auto save = [&](const Bytes& b) {
+    std::ofstream(path, std::ios::binary).write((const char*)b.data(), (std::streamsize)b.size());
+  };
+  save(png);
+  const long long before = LICE_PNGDecodeCount();
+  std::unique_ptr<LICE_LazyPNGBitmap> lazy(LICE_LazyPNGBitmap::Open(path.c_str()));
+  ASSERT_TRUE(lazy);
+  EXPECT_EQ(lazy->getWidth(), 13);
+  EXPECT_EQ(lazy->getHeight(), 7);
+  EXPECT_FALSE(lazy->isDecoded());
+  EXPECT_EQ(LICE_PNGDecodeCount(), before);
+  std::unique_ptr<LICE_IBitmap> eager = LoadMem(png);
+  ASSERT_TRUE(eager);
+  EXPECT_EQ(LICE_BitmapCmp(lazy.get(), eager.get()), 0);
+  EXPECT_EQ(lazy->getRowSpan(), eager->getRowSpan());
+  EXPECT_EQ(LICE_PNGDecodeCount(), before + 2) << "one lazy decode, one direct";
+  lazy->getBits();
+  EXPECT_EQ(LICE_PNGDecodeCount(), before + 2);
+
+  // A body that fails to decode later leaves the header size with no pixels.
+  png[png.size() - 20] ^= 0x55;
+  save(png);
+  std::unique_ptr<LICE_LazyPNGBitmap> broken(LICE_LazyPNGBitmap::Open(path.c_str()));
+  ASSERT_TRUE(broken);
+  EXPECT_EQ(broken->getWidth(), 13);
+  EXPECT_EQ(broken->getBits(), nullptr);
+  // No signature, a missing file or an empty size: nothing to open.
+  save(Bytes(png.begin() + 1, png.end()));
+  EXPECT_FALSE(LICE_LazyPNGBitmap::Open(path.c_str()));
+  EXPECT_FALSE(LICE_LazyPNGBitmap::Open((path + ".missing").c_str()));
+  EXPECT_FALSE(LICE_LazyPNGBitmap::Open(nullptr));
+  PngSpec empty = s;
+  empty.width = 0;
+  empty.samples.clear();
+  save(EncodePng(empty));
+  EXPECT_FALSE(LICE_LazyPNGBitmap::Open(path.c_str()));
+}
+
 TEST(PngTargets, MemoryLoaderRefusesShortOrUnsignedDataWithoutTouchingTheBitmap) {
   PngSpec s;
   s.width = 2;

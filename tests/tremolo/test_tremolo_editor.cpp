@@ -112,6 +112,32 @@ TEST(TremoloEditorAssembly, SharedSkinImagesAreLoadedOnce) {
             phase->GetBitmap()->mData);
 }
 
+TEST(TremoloEditorAssembly, OpeningForAudioDecodesNoSkinImageAndDrawingDecodesTheSamePixels) {
+  const long long before = LICE_PNGDecodeCount();
+  auto plug = MakeTremolo();
+  double in[64] = {}, out[64];
+  double* ins[2] = {in, in};
+  double* outs[2] = {out, out};
+  plug->ProcessDoubleReplacing(ins, outs, 64);
+  EXPECT_EQ(LICE_PNGDecodeCount(), before) << "a render never shows the editor";
+
+  IGraphics* gui = plug->GetGUI();
+  IRECT all(0, 0, gui->Width(), gui->Height());
+  gui->Draw(&all);
+  const QuillbarTremoloUIConfig config;
+  std::vector<std::pair<int, std::string>> images = {{kTremoloBackgroundId, kTremoloBackgroundPath}};
+  for (int i = 0; i < config.Size(); ++i)
+    for (size_t b = 0; b < config.Get(i)->bitmapIds.size(); ++b)
+      images.push_back({config.Get(i)->bitmapIds[b], config.Get(i)->bitmapPaths[b]});
+  for (const auto& image : images) {
+    LICE_IBitmap* cached = IGraphics::BitmapCache().Find(image.first);
+    std::unique_ptr<LICE_IBitmap> direct(
+        LICE_LoadPNG((std::string(QUILL_SOURCE_DIR) + "/tremolo/" + image.second).c_str()));
+    ASSERT_TRUE(cached && direct) << image.second;
+    EXPECT_EQ(LICE_BitmapCmp(cached, direct.get()), 0) << image.second;
+  }
+}
+
 TEST(TremoloEditorState, FirstParameterPassShowsFrequencyAndTheCoverAndPlotsTheCurve) {
   auto plug = MakeTremolo();
   IGraphics* gui = plug->GetGUI();
