@@ -54,6 +54,20 @@ bool IPlotControl::Draw(IGraphics* graphics)
 bool IPlotControl::DrawBlurLine(IGraphics* graphics)
 {
   const int w = mBlurTarget.getWidth(), h = mBlurTarget.getHeight();
+  // The glow is added only inside the area being redrawn: there the
+  // background has just been laid down again. Adding outside it would stack
+  // glow on glow each pass until the curve saturates. A pass that does not
+  // reach the plot (a knob being redrawn) skips the curve and its blur.
+  const int x0 = mRECT.L + mWorkingRECT.L, y0 = mRECT.T + mWorkingRECT.T;
+  const IRECT target(x0, y0, x0 + w, y0 + h);
+  LICE_IBitmap* backBuffer = graphics ? graphics->GetDrawBitmap() : nullptr;
+  IRECT r;
+  if (backBuffer)
+  {
+    const IRECT drawRECT = graphics->GetDrawRECT();
+    r = target.Intersect(&drawRECT);
+    if (r.W() <= 0 || r.H() <= 0) return true;
+  }
   LICE_ClearRect(&mBlurTarget, 0, 0, w, h);
   LICE_ClearRect(&mLineBitmap, 0, 0, w, h);
   DrawLine(graphics);
@@ -67,16 +81,7 @@ bool IPlotControl::DrawBlurLine(IGraphics* graphics)
     if (pass < kBlurPasses - 1) LICE_Blit(&mLineBitmap, &mBlurTarget, 0, 0, 0, 0, w, h, copyWeight, copyMode);
   }
 
-  LICE_IBitmap* backBuffer = graphics ? graphics->GetDrawBitmap() : nullptr;
   if (!backBuffer) return true;
-  // Added only inside the area being redrawn: there the background has just
-  // been laid down again. Adding outside it would stack glow on glow each
-  // pass until the curve saturates.
-  const int x0 = mRECT.L + mWorkingRECT.L, y0 = mRECT.T + mWorkingRECT.T;
-  const IRECT target(x0, y0, x0 + w, y0 + h);
-  const IRECT drawRECT = graphics->GetDrawRECT();
-  const IRECT r = target.Intersect(&drawRECT);
-  if (r.W() <= 0 || r.H() <= 0) return true;
   float glowWeight;
   int glowMode;
   BlendToLice(&mGlowBlend, &glowWeight, &glowMode);

@@ -171,6 +171,11 @@ TEST_F(PlotFixture, PassesThatRedrawOtherAreasDoNotStackGlowOnTheCurve) {
     canvas.gui->Draw(&elsewhere);
   }
   EXPECT_EQ(canvas.At(150, 92), before);
+  // Nor do they redo the curve and its blur: the private bitmaps stay as they are.
+  LICE_Clear(plot->GetBlurTarget(), 0x12345678u);
+  IRECT elsewhere(0, 180, 20, 200);
+  canvas.gui->Draw(&elsewhere);
+  EXPECT_EQ(LICE_GetPixel(plot->GetBlurTarget(), 150, 82), 0x12345678u);
 }
 
 TEST_F(PlotFixture, SmallerWorkingAreaShrinksTheCurveButKeepsTheBitmapSize) {
