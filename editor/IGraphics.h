@@ -90,6 +90,40 @@ private:
   WDL_Mutex mMutex;
 };
 
+// Process-wide store of the fonts every editor draws text with, keyed by size,
+// orientation, style and face name (colour, quality and alignment are not part
+// of the key). Owns the fonts; they live until the process ends.
+class FontStorage
+{
+public:
+  FontStorage() = default;
+  FontStorage(const FontStorage&) = delete;
+  FontStorage& operator=(const FontStorage&) = delete;
+  // Deletes every font it holds.
+  ~FontStorage();
+
+  // The font of the first record matching the text's key, or null. Any thread.
+  LICE_CachedFont* Find(IText* text);
+  // Stores `font` (a LICE_CachedFont; the storage takes ownership) under the
+  // text's key. Null arguments are ignored. Any thread.
+  void Add(LICE_IFont* font, IText* text);
+  // Number of records (for diagnostics and tests).
+  int Count();
+  // The storage's recursive mutex, held by IGraphics::CacheFont across the
+  // look-up, the creation and the insertion of a font.
+  WDL_Mutex* Mutex() { return &mMutex; }
+
+private:
+  struct Record
+  {
+    int size, orientation, style;
+    char face[32];
+    LICE_CachedFont* font;
+  };
+  WDL_PtrList<Record> mRecords;
+  WDL_Mutex mMutex;
+};
+
 class IGraphics : public IPlugEditor
 {
 public:
@@ -273,9 +307,18 @@ public:
   bool DrawRect(const IColor* color, IRECT* r);
   // Fills r (not clipped to the draw rectangle).
   bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = 0);
-  // Text drawing needs the font cache, which this build does not have yet:
-  // returns false and draws nothing.
+  // Draws `str` (UTF-8) in the style `text` at the top of `r`, aligned
+  // horizontally by the style, not clipped to `r`. With `measure` nothing is
+  // drawn and `r` becomes the text's box: its width placed by the alignment,
+  // its height below r->T. A null or empty string does nothing and returns
+  // true; false when no font can be made for the style (the next call retries).
   bool DrawIText(IText* text, char* str, IRECT* r, bool measure = false);
+  // The cached font for the style, made on first use and stored in
+  // text->mCached; null (nothing cached) when the platform cannot make it.
+  // Any thread: one font per key even under concurrent first use.
+  static LICE_CachedFont* CacheFont(IText* text);
+  // The process-wide font cache, made on first use.
+  static FontStorage& FontCache();
 
   // ---- Input dispatch (positions in editor pixels; called by the platform layer) ----
   // Captures the control under the mouse and begins a gesture on its parameter.

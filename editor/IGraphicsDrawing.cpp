@@ -211,5 +211,3 @@ bool IGraphics::FillIRect(const IColor* color, IRECT* r, const IChannelBlend* bl
   LICE_FillRect(mDrawBitmap, r->L, r->T, r->W(), r->H(), IColorToPixel(*color), weight, mode);
   return true;
 }
-
-bool IGraphics::DrawIText(IText*, char*, IRECT*, bool) { return false; }

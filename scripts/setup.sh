@@ -8,6 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev libplist-dev
 )
 
