@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -133,7 +134,184 @@ void ExtLFO::correctSqrAmp() {
   sqrFallOffset = (sqrFallStart + D) / (D - sqrFallStart);
 }
 
+namespace {
+
+constexpr int kLanes = 8;       // values computed side by side
+constexpr int kReseedEvery = 64; // rotations of eight before an exact re-seed
+
+// Number of samples k = 0, 1, ... (at most `most`) whose position x0 + k *
+// step lies before `end`, given x0 < end: the positions are computed exactly
+// as the run computes them, so the count and the run agree at the edge.
+int samplesBefore(double x0, double step, double end, int most) {
+  const double r = (end - x0) / step;
+  int n = r >= most ? most : static_cast<int>(std::ceil(r));
+  if (n < 1) n = 1;
+  while (n > 1 && x0 + (n - 1) * step >= end) --n;
+  while (n < most && x0 + n * step < end) ++n;
+  return n;
+}
+
+// Two doubles side by side; the compiler keeps them in one vector register.
+typedef double Pair __attribute__((vector_size(16)));
+
+inline Pair pairOf(double a, double b) { return Pair{a, b}; }
+inline void store(double* dst, Pair v) { std::memcpy(dst, &v, sizeof v); }
+
+// (v + 1) / 2 with v limited to +-1: the square's edge lines run beyond it,
+// and rounding can take a ramp's or a rotation's end a few ulps past it.
+inline double toUnit(double v) { return ((v > 1.0 ? 1.0 : (v < -1.0 ? -1.0 : v)) + 1.0) * 0.5; }
+inline Pair toUnit(Pair v) {
+  const Pair one = pairOf(1.0, 1.0), minusOne = pairOf(-1.0, -1.0), half = pairOf(0.5, 0.5);
+  v = v > one ? one : v;
+  v = v < minusOne ? minusOne : v;
+  return (v + one) * half;
+}
+
+// dst[k] = toUnit(a * (x0 + k * step) + b).
+void rampRun(double* dst, int n, double x0, double step, double a, double b) {
+  const double v0 = a * x0 + b, dv = a * step;
+  const Pair dv2 = pairOf(dv, dv), v02 = pairOf(v0, v0), two = pairOf(2.0, 2.0);
+  Pair k2 = pairOf(0.0, 1.0);
+  int k = 0;
+  for (; k + 2 <= n; k += 2, k2 += two) store(dst + k, toUnit(v02 + k2 * dv2));
+  if (k < n) dst[k] = toUnit(v0 + k * dv);
+}
+
+// dst[k] = toUnit(cos(t0 + k * theta) * wc + (a * x + b) * wl) with
+// x = x0 + k * step. Eight lanes hold the cosine and sine of eight
+// consecutive angles and turn by 8 * theta together. Each turn adds at most a
+// few ulps of error; an exact re-seed every 512 values keeps the total below
+// 1e-13.
+void cosineRun(double* dst, int n, double t0, double theta, double c1, double s1, double c8, double s8,
+               double x0, double step, double wc, double a, double b, double wl) {
+  constexpr int kPairs = kLanes / 2;
+  const double v0 = (a * x0 + b) * wl, dv = a * step * wl;
+  const Pair C = pairOf(c8, c8), S = pairOf(s8, s8), W = pairOf(wc, wc), dv2 = pairOf(dv, dv),
+             v02 = pairOf(v0, v0), eight = pairOf(8.0, 8.0);
+  int k = 0;
+  while (k < n) {
+    double c[kLanes], s[kLanes];
+    c[0] = std::cos(t0 + k * theta);
+    s[0] = std::sin(t0 + k * theta);
+    for (int j = 1; j < kLanes; ++j) {
+      c[j] = c[j - 1] * c1 - s[j - 1] * s1;
+      s[j] = s[j - 1] * c1 + c[j - 1] * s1;
+    }
+    Pair cp[kPairs], sp[kPairs], kp[kPairs];
+    for (int j = 0; j < kPairs; ++j) {
+      cp[j] = pairOf(c[2 * j], c[2 * j + 1]);
+      sp[j] = pairOf(s[2 * j], s[2 * j + 1]);
+      kp[j] = pairOf(k + 2 * j, k + 2 * j + 1);
+    }
+    const int stop = n - k < kLanes * kReseedEvery ? n : k + kLanes * kReseedEvery;
+    for (; k + kLanes <= stop; k += kLanes) {
+      for (int j = 0; j < kPairs; ++j) {
+        store(dst + k + 2 * j, toUnit(cp[j] * W + (v02 + kp[j] * dv2)));
+        const Pair cn = cp[j] * C - sp[j] * S;
+        sp[j] = sp[j] * C + cp[j] * S;
+        cp[j] = cn;
+        kp[j] += eight;
+      }
+    }
+    // Fewer than eight left before the stop: the lanes hold their angles.
+    for (int j = 0; k < stop; ++j) {
+      const double lane[2] = {cp[j][0], cp[j][1]};
+      for (int h = 0; h < 2 && k < stop; ++h, ++k) dst[k] = toUnit(lane[h] * wc + (v0 + k * dv));
+    }
+  }
+}
+
+}  // namespace
+
+void ExtLFO::updateRotation(Rotation& r, double scale, double step) {
+  if (r.scale == scale && r.step == step) return;
+  r.scale = scale;
+  r.step = step;
+  const double theta = step * scale;
+  r.c1 = std::cos(theta);
+  r.s1 = std::sin(theta);
+  r.c8 = std::cos(kLanes * theta);
+  r.s8 = std::sin(kLanes * theta);
+}
+
 void ExtLFO::generate(std::vector<double>& out, int count, bool running) {
+  if (!running || count <= 0 || out.size() < static_cast<size_t>(count)) {
+    generateExact(out, count, running);
+    return;
+  }
+  generateRuns(out.data(), count);
+}
+
+void ExtLFO::generateRuns(double* dst, int count) {
+  const double Q = 2.0 * pi;
+  const double d = effSymmetry;
+  const double trough = Q * d;
+  const double start = offset(true);
+  const double step = increment;
+  double x = wrapCycle(start + internalPhase, Q);
+
+  enum { kCosine, kBlend, kTriangle, kSquare };
+  const int rule = form <= 0.01 ? kCosine : form < 0.99 ? kBlend : form <= 1.01 ? kTriangle : kSquare;
+  const bool curved = rule == kCosine || rule == kBlend;
+  // The falling half's cosine runs over angles x / (2d), the rising half's
+  // over (Q - 2dQ + x) / (2 - 2d).
+  const double fallScale = 0.5 / d, riseScale = 1.0 / (2.0 - 2.0 * d), riseShift = Q - 2.0 * d * Q;
+  if (curved) {
+    updateRotation(fallRotation, fallScale, step);
+    updateRotation(riseRotation, riseScale, step);
+  }
+  const double wc = rule == kBlend ? 1.0 - form : 1.0, wl = rule == kBlend ? form : 0.0;
+
+  // Positions are the last wrap point plus a whole number of steps, as in
+  // generateExact.
+  double base = x;
+  long long k = 0;
+  int i = 0;
+  while (i < count) {
+    const bool falling = x < trough;
+    double end = falling ? trough : Q;
+    // The straight piece under x as a * x + b.
+    double a, b;
+    if (rule == kSquare) {
+      if (falling && x < sqrRiseEnd - Q) {
+        end = std::min(end, sqrRiseEnd - Q);
+        a = sqrRiseSlope;
+        b = Q * sqrRiseSlope + sqrRiseOffset;
+      } else if (falling) {
+        a = sqrFallSlope;
+        b = sqrFallOffset;
+      } else if (x < sqrFallStart + Q) {
+        end = std::min(end, sqrFallStart + Q);
+        a = sqrRiseSlope;
+        b = sqrRiseOffset;
+      } else {
+        a = sqrFallSlope;
+        b = sqrFallOffset - Q * sqrFallSlope;
+      }
+    } else {
+      a = falling ? triFallSlope : triRiseSlope;
+      b = falling ? triFallOffset : triRiseOffset;
+    }
+    const int n = samplesBefore(x, step, end, count - i);
+    if (rule == kSquare || rule == kTriangle) {
+      rampRun(dst + i, n, x, step, a, b);
+    } else {
+      const Rotation& r = falling ? fallRotation : riseRotation;
+      const double t0 = falling ? x * fallScale : (riseShift + x) * riseScale;
+      cosineRun(dst + i, n, t0, step * r.scale, r.c1, r.s1, r.c8, r.s8, x, step, wc, a, b, wl);
+    }
+    i += n;
+    k += n;
+    x = base + k * step;
+    if (x >= Q) {
+      base = x = wrapCycle(x, Q);
+      k = 0;
+    }
+  }
+  internalPhase = wrapCycle(x - start, Q);
+}
+
+void ExtLFO::generateExact(std::vector<double>& out, int count, bool running) {
   if (count <= 0 || out.size() < static_cast<size_t>(count)) return;
   if (!running && count < 2) return;
 
@@ -152,8 +330,18 @@ void ExtLFO::generate(std::vector<double>& out, int count, bool running) {
   const double riseCosShift = Q - 2.0 * d * Q;
   const double fallCosScale = 0.5 / d;
 
+  // The position is the last wrap point plus a whole number of steps, not a
+  // running sum: adding the step sample after sample would round every time
+  // and drift over a long stream.
+  double base = x;
+  long long k = 0;
   double* dst = out.data();
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < count; ++i, ++k) {
+    x = base + k * step;
+    if (x >= Q) {
+      base = x = wrapCycle(x, Q);
+      k = 0;
+    }
     const bool falling = x < trough;
     double v;
     if (rule == kSquare) {
@@ -174,9 +362,7 @@ void ExtLFO::generate(std::vector<double>& out, int count, bool running) {
       }
     }
     dst[i] = (v + 1.0) * 0.5;
-    x += step;
-    if (x >= Q) x = wrapCycle(x, Q);
   }
-
-  if (running) internalPhase = wrapCycle(x - start, Q);
+  x = base + k * step;
+  if (running) internalPhase = wrapCycle(wrapCycle(x, Q) - start, Q);
 }

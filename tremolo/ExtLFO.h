@@ -75,9 +75,31 @@ class ExtLFO {
   // from the current offset (first and last point one cycle apart) and leaves
   // the running state alone. Does nothing when count <= 0, when `out` holds
   // fewer than `count` values, or (plot mode) when count < 2.
+  //
+  // The audio stream is computed in runs of samples that lie on one piece of
+  // the wave (a half cycle, or one edge line of the square): straight pieces
+  // as ramps, cosine pieces by rotating a unit vector, re-seeded from an
+  // exact cosine at the start of each run and every 512 samples. Each value
+  // is within 1e-12 of generateExact's; the position it carries to the next
+  // block is x0 + count * increment, wrapped, so there is no drift.
   void generate(std::vector<double>& out, int count, bool running);
+  // The same values computed sample by sample from the formulas, one cosine
+  // per value, the position advanced by repeated addition; the plot uses it.
+  // Same contract as generate.
+  void generateExact(std::vector<double>& out, int count, bool running);
 
  private:
+  // The running stream into dst[0..count-1] in runs (see generate).
+  void generateRuns(double* dst, int count);
+  // Rotation by one and by eight sample steps of a cosine piece whose angle
+  // advances by `scale` radians per radian of position; cached per step.
+  struct Rotation {
+    double scale = 0.0, step = 0.0;
+    double c1 = 1.0, s1 = 0.0, c8 = 1.0, s8 = 0.0;
+  };
+  static void updateRotation(Rotation& r, double scale, double step);
+  Rotation fallRotation, riseRotation;
+
   // Edge time as a fraction of one cycle. Tempo-synced rates reach a few
   // hundred hertz, where 8 ms edges would not fit twice into a cycle; capped
   // at half a cycle, the square degrades into a triangle and d stays 0.5,

@@ -355,16 +355,23 @@ void QuillbarTremolo::ProcessDoubleReplacing(double** inputs, double** outputs, 
       continue;
     }
     // At the LFO's top (v = 1) the gain is the volume, at its trough
-    // volume * (1 - depth); the panned channel follows the mirror image.
-    if (active.panMode && c == 1)
-    {
-      for (int j = 0; j < nFrames; ++j) out[j] = in[j] * volumeNow * (1.0 - amp[j] * depthNow);
-    }
-    else
-    {
-      for (int j = 0; j < nFrames; ++j) out[j] = in[j] * volumeNow * (1.0 - (1.0 - amp[j]) * depthNow);
-    }
+    // volume * (1 - depth); the panned channel follows the mirror image:
+    // gain = base + slope * v.
+    const bool mirrored = active.panMode && c == 1;
+    const double base = mirrored ? volumeNow : volumeNow * (1.0 - depthNow);
+    const double slope = mirrored ? -volumeNow * depthNow : volumeNow * depthNow;
+    ApplyGain(in, out, amp, nFrames, base, slope);
   }
+}
+
+void QuillbarTremolo::ApplyGain(const double* in, double* out, const double* amp, int n, double base, double slope)
+{
+  // Eight at a time with a fixed count, so the compiler keeps them in vector
+  // registers; in and out may be the same buffer.
+  int j = 0;
+  for (; j + 8 <= n; j += 8)
+    for (int k = 0; k < 8; ++k) out[j + k] = in[j + k] * (base + slope * amp[j + k]);
+  for (; j < n; ++j) out[j] = in[j] * (base + slope * amp[j]);
 }
 
 void QuillbarTremolo::ReInitTimes(int /*unused*/)
