@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "au/CFAUPreset.h"
+#include "framework/IFlushDenormals.h"
 
 namespace
 {
@@ -1383,6 +1384,8 @@ OSStatus IPlugAU::RenderProc(void* pPlug, AudioUnitRenderActionFlags* pFlags, co
   // A unit that reaches itself again through its own input (a cycle of
   // connections) would recurse until the stack runs out.
   if (plug->mPullingInput) return plug->mLastRenderError = kAudioUnitErr_CannotDoInCurrentContext;
+  // Denormals (a decaying input, a fade) are flushed for the render only.
+  IFlushDenormals flush;
   const OSStatus r = plug->Render(pFlags, pTimestamp, outputBusIdx, nFrames, pBufferList);
   if (r != noErr) plug->mLastRenderError = r;
   return r;

@@ -627,6 +627,33 @@ TEST_F(AURenderTest, RenderNotificationsRunBeforeAndAfterEachRender)
   EXPECT_EQ(gNotified.size(), 2u);
 }
 
+// Whether a denormal float reads as zero on this thread right now.
+bool DenormalsFlushed()
+{
+  volatile float tiny = 1e-40f, one = 1.0f;
+  return tiny * one == 0.0f;
+}
+
+OSStatus RecordFlushing(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
+                        AudioBufferList*)
+{
+  *static_cast<bool*>(refCon) = DenormalsFlushed();
+  return noErr;
+}
+
+TEST_F(AURenderTest, DenormalsAreFlushedDuringARenderAndTheCallersModeComesBack)
+{
+  Prepare();
+  ASSERT_FALSE(DenormalsFlushed());
+  bool flushedInside = false;
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &RecordFlushing, &flushedInside), noErr);
+  BufferList out(2, 64);
+  ASSERT_EQ(Render(out, 0, 64), noErr);
+  EXPECT_TRUE(flushedInside);
+  EXPECT_FALSE(DenormalsFlushed());
+  ASSERT_EQ(AudioUnitRemoveRenderNotify(unit, &RecordFlushing, &flushedInside), noErr);
+}
+
 TEST_F(AURenderTest, NotificationsWithOneProcedureAreToldApartByTheirReference)
 {
   Prepare();
