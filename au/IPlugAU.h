@@ -14,6 +14,12 @@
 // themselves; the fast-dispatch render procedure runs without it, on the
 // host's render thread.
 //
+// The adapter's files follow its concerns: IPlugAU.cpp the entry, selector
+// dispatch, notifications and parameter procedures; IPlugAU_Properties.cpp
+// the property protocol, one table row per property; IPlugAU_Render.cpp
+// buses, formats, connections, rendering and host time; IPlugAU_State.cpp
+// the class-info dictionary and the factory presets.
+//
 // Bad input from the host (null pointers, short buffers, unknown scopes,
 // elements and parameter IDs, malformed dictionaries, oversized renders,
 // buffer lists that do not fit the bus) is answered with an Audio Unit
@@ -123,14 +129,9 @@ public:
   void SetBlockSize(int blockSize) override;
 
   // Installs the host's transport callbacks (what a write of
-  // kAudioUnitProperty_HostCallbacks does). Not while a block renders.
+  // kAudioUnitProperty_HostCallbacks does); null procedures report nothing.
+  // Not while a block renders.
   void SetHostCallbacks(const HostCallbackInfo& info);
-
-  // Headless drivers and tests without a host: installs host callbacks that
-  // report this record (tempo and beat, transport, time signature and bar
-  // start) until other callbacks are installed. The record is read on the
-  // render thread: set it there, or while no block runs.
-  void SetHostTime(const ITimeInfo& timeInfo);
 
   // ---- state ----
 
@@ -189,6 +190,7 @@ public:
 private:
   friend ComponentResult IPlugAUEntryDispatch(IPlugAU* pPlug, ComponentParameters* params);
   friend ComponentResult IPlugAUEntry(ComponentParameters* params, void* pPlug);
+  friend struct AUProperties; // the property table's routines
 
   struct PropertyListener
   {
@@ -209,6 +211,8 @@ private:
   ComponentResult SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                               UInt32 dataSize, const void* pData);
   ComponentResult GetParamInfo(int paramIdx, AudioUnitParameterInfo* pInfo);
+  // A new array of the presets as CFAUPreset records into *pPresets.
+  ComponentResult CopyFactoryPresets(CFArrayRef* pPresets);
 
   // Buses and connections.
   BusChannels* GetBus(AudioUnitScope scope, AudioUnitElement element);
@@ -220,6 +224,10 @@ private:
   ComponentResult GetStreamFormat(AudioUnitScope scope, AudioUnitElement element, AudioStreamBasicDescription* pASBD);
   ComponentResult SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                   const AudioStreamBasicDescription* pASBD);
+  // kAudioUnitProperty_MakeConnection and kAudioUnitProperty_SetRenderCallback
+  // writes of input bus element.
+  ComponentResult MakeConnection(AudioUnitScope scope, const AudioUnitConnection& conn);
+  ComponentResult SetInputCallback(AudioUnitElement element, const AURenderCallbackStruct& cb);
   int GetChannelLayoutTags(AudioUnitScope scope, AudioUnitElement element, AudioChannelLayoutTag* pTags);
 
   // Selectors with arguments.
@@ -245,7 +253,6 @@ private:
   std::atomic<OSStatus> mLastRenderError{noErr}; // of the last render that failed
   double mTempo = 120.0;
   HostCallbackInfo mHostCallbacks = {nullptr, nullptr, nullptr, nullptr};
-  ITimeInfo mHostTimeRecord; // what SetHostTime's callbacks report
   WDL_TypedBuf<float> mInScratchBuf;
   WDL_TypedBuf<float> mOutScratchBuf;
   WDL_PtrList<RenderNotify> mRenderNotify;

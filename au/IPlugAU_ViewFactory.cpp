@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "au/AUSupport.h"
 #include "au/IPlugAU.h"
 #include "editor/IGraphics.h"
 
@@ -25,6 +26,8 @@ NSView* IPlugAUViewFactory::uiViewForAudioUnit(AudioUnit inAudioUnit, NSSize)
   return static_cast<NSView*>(view);
 }
 
+using au_support::Arg;
+
 namespace
 {
 // The view component's instance storage.
@@ -33,14 +36,6 @@ struct CarbonViewRecord
   ComponentInstance mCI;
   IPlugAU* mPlug;
 };
-
-template <class T>
-T Arg(const ComponentParameters* params, int k)
-{
-  T v;
-  memcpy(&v, &params->params[k + 1], sizeof(T));
-  return v;
-}
 } // namespace
 
 extern "C" ComponentResult IPlugAUCarbonViewEntry(ComponentParameters* params, void* pView)

@@ -18,6 +18,7 @@
 #include "raster/lice_png.h"
 #include "tremolo/QuillbarTremolo.h"
 #include "tremolo/QuillbarTremoloUIConfig.h"
+#include "tests/support/HostTimeRecord.h"
 
 namespace {
 
@@ -57,12 +58,13 @@ void BM_TremoloProcess(benchmark::State& state) {
   setParam(*plug, kTempoSync, static_cast<double>(state.range(2)));
   StereoBlock block(frames);
   ITimeInfo time;
+  HostTimeRecord hostTime;
   time.mTransportIsRunning = true;
   time.mSamplePos = 0.0;
   for (auto _ : state) {
     time.mPPQPos = time.mSamplePos / (kSampleRate * 60.0 / time.mTempo);
     time.mLastBar = std::floor(time.mPPQPos / 4.0) * 4.0;
-    plug->SetHostTime(time);
+    hostTime.Report(*plug, time);
     plug->ProcessDoubleReplacing(block.in, block.out, frames);
     time.mSamplePos += frames;
     benchmark::DoNotOptimize(block.outL.data());

@@ -173,7 +173,11 @@ void IPlugBase::AttachGraphics(IPlugEditor* pGraphics)
   for (int i = 0, n = NParams(); i < n; ++i) pGraphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
   pGraphics->PrepDraw();
   // the base owns its editor; replacing one must not leak the old one
-  if (mGraphics && mGraphics != pGraphics) delete mGraphics;
+  if (mGraphics && mGraphics != pGraphics)
+  {
+    OnEditorAboutToBeReplaced();
+    delete mGraphics;
+  }
   mGraphics = pGraphics;
 }
 

@@ -159,6 +159,9 @@ public:
   // resizes and zeroes every scratch buffer; the same size changes nothing.
   // Allocates: call it outside the render path.
   virtual void SetBlockSize(int blockSize);
+  // AttachGraphics is about to delete the attached editor in favour of
+  // another: drop every pointer into it. Plug-in mutex held. Base: nothing.
+  virtual void OnEditorAboutToBeReplaced() {}
 
   // --- parameters ---------------------------------------------------------
 

@@ -129,18 +129,10 @@ void QuillbarTremolo::CreateGraphics()
   plot = plotControl;
 }
 
-void QuillbarTremolo::AttachGraphics(IPlugEditor* pGraphics)
+void QuillbarTremolo::OnEditorAboutToBeReplaced()
 {
-  if (!pGraphics) return;
-  IMutexLock lock(this);
-  // The base deletes a replaced editor with all its controls; pointers into
-  // it must not outlive it.
-  if (GetEditor() && GetEditor() != pGraphics)
-  {
-    plot = nullptr;
-    prefixCover = nullptr;
-  }
-  IPlugAU::AttachGraphics(pGraphics);
+  plot = nullptr;
+  prefixCover = nullptr;
 }
 
 void QuillbarTremolo::CreatePresets()

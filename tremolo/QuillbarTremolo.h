@@ -81,9 +81,9 @@ public:
   // prefix cover and the LFO plot) and attaches it. Called by the
   // constructor; a missing skin image leaves that element blank.
   void CreateGraphics();
-  // Replacing the editor forgets the controls of the old one, which the
-  // base deletes. Takes the plug-in mutex.
-  void AttachGraphics(IPlugEditor* pGraphics) override;
+  // Forgets the controls of the editor the base is about to delete.
+  // Plug-in mutex held.
+  void OnEditorAboutToBeReplaced() override;
 
   // The editor controls the plug-in talks to are set by the editor assembly
   // and null while there is no editor; all four calls hold the plug-in mutex.

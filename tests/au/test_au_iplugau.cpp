@@ -799,6 +799,7 @@ TEST_F(AUGroupedTest, ValueStringsListTheDisplayTexts)
   EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 0, &texts,
                                  &size),
             kAudioUnitErr_InvalidProperty);
+  size = sizeof(texts);
   EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &texts,
                                  &size),
             kAudioUnitErr_InvalidElement);

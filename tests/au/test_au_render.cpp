@@ -510,15 +510,15 @@ TEST_F(AURenderTest, ConnectionsToUnknownInputsOrScopesAreRefused)
   AudioUnitConnection conn = {nullptr, 0, 1};
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
                                  sizeof(conn)),
-            kAudioUnitErr_InvalidProperty);
+            kAudioUnitErr_InvalidElement);
   conn.destInputNumber = 0;
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Output, 0, &conn,
                                  sizeof(conn)),
-            kAudioUnitErr_InvalidProperty);
+            kAudioUnitErr_InvalidScope);
   AURenderCallbackStruct cb = {&SignalSource::Render, &source};
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 1, &cb,
                                  sizeof(cb)),
-            kAudioUnitErr_InvalidProperty);
+            kAudioUnitErr_InvalidElement);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Global, 0, &cb,
                                  sizeof(cb)),
             kAudioUnitErr_InvalidProperty);

@@ -39,7 +39,9 @@ public:
   double tempo = 120.0;
   int hostQueries = 0;
   int presetsChanged = 0;
+  std::vector<IPlugEditor*> replacedEditors; // the editor in place at each replacement
 
+  void OnEditorAboutToBeReplaced() override { replacedEditors.push_back(GetEditor()); }
   void OnParamChange(int idx) override
   {
     IPlugBase::OnParamChange(idx);
@@ -446,10 +448,13 @@ TEST(Editor, AttachingPushesNormalizedValuesThenPrepares)
 
   EditorLog first, second;
   TestPlug q(0, "1-1");
-  q.AttachGraphics(new FakeEditor(&first));
+  FakeEditor* firstEditor = new FakeEditor(&first);
+  q.AttachGraphics(firstEditor);
+  EXPECT_TRUE(q.replacedEditors.empty()) << "nothing replaced by the first editor";
   q.AttachGraphics(new FakeEditor(&second));
   EXPECT_TRUE(first.deleted) << "a replaced editor must not leak";
   EXPECT_FALSE(second.deleted);
+  EXPECT_EQ(q.replacedEditors, std::vector<IPlugEditor*>{firstEditor}) << "told while the old editor was in place";
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "HostTestSupport.h"
 #include "tremolo/QuillbarTremolo.h"
+#include "tests/support/HostTimeRecord.h"
 
 using namespace hosttest;
 
@@ -59,6 +60,7 @@ Audio RenderDirect(const Audio& in, const Settings& s)
     outBuf[c].assign(block, 0.0);
   }
   const double spb = in.rate * 60.0 / s.tempo;
+  HostTimeRecord hostTime;
   for (size_t start = 0; start < frames; start += block)
   {
     const size_t n = std::min(block, frames - start);
@@ -76,7 +78,7 @@ Audio RenderDirect(const Audio& in, const Settings& s)
     t.mTransportLoopEnabled = false;
     t.mCycleStart = 0.0;
     t.mCycleEnd = 0.0;
-    plug->SetHostTime(t);
+    hostTime.Report(*plug, t);
     double* ins[2] = {inBuf[0].data(), inBuf[1].data()};
     double* outs[2] = {outBuf[0].data(), outBuf[1].data()};
     plug->ProcessDoubleReplacing(ins, outs, static_cast<int>(n));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TremoloTestSupport.h"
+#include "tests/support/HostTimeRecord.h"
 
 using tremolotest::SetParam;
 
@@ -34,13 +35,14 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
     double* in[2] = {inL.data(), inR.data()};
     double* out[2] = {outL.data(), outR.data()};
     ITimeInfo time;
+    HostTimeRecord hostTime;
     time.mTransportIsRunning = true;
     time.mSamplePos = 0.0;
     for (int block = 0; block < 20000; ++block) {
       time.mTempo = 60.0 + (block / 20) % 900;  // up to 959 BPM
       time.mPPQPos = time.mSamplePos / (48000.0 * 60.0 / time.mTempo);
       time.mLastBar = std::floor(time.mPPQPos / 4.0) * 4.0;
-      plug->SetHostTime(time);
+      hostTime.Report(*plug, time);
       int frames = block % 7 == 0 ? n / 2 : n;
       plug->ProcessDoubleReplacing(in, out, frames);
       time.mSamplePos += frames;

@@ -13,6 +13,7 @@
 #include "TremoloTestSupport.h"
 #include "editor/IGraphicsHeadless.h"
 #include "tremolo/IPlotControl.h"
+#include "tests/support/HostTimeRecord.h"
 
 using tremolotest::MakeTremolo;
 using tremolotest::SetParam;
@@ -43,6 +44,7 @@ struct Transport {
   double samplePos = 0.0;
   bool running = true;
   bool reportBar = true;
+  HostTimeRecord hostTime;
 
   ITimeInfo at() const {
     ITimeInfo t;
@@ -55,7 +57,7 @@ struct Transport {
   }
   // Renders one block at the current position, then advances.
   Stereo play(QuillbarTremolo& plug, int n) {
-    plug.SetHostTime(at());
+    hostTime.Report(plug, at());
     Stereo s = renderDC(plug, n);
     if (running) samplePos += n;
     return s;
@@ -207,7 +209,7 @@ TEST(TremoloPresets, GatedChopsASineIntoSixteenthNotes) {
   std::vector<double> in(n), outL(n), outR(n);
   for (int i = 0; i < n; ++i) in[i] = std::sin(2 * kPi * 1000.0 * i / 44100.0);
   for (int at = 0; at < n; at += block) {
-    plug->SetHostTime(transport.at());
+    transport.hostTime.Report(*plug, transport.at());
     double* ip[2] = {in.data() + at, in.data() + at};
     double* op[2] = {outL.data() + at, outR.data() + at};
     plug->ProcessDoubleReplacing(ip, op, block);
@@ -540,6 +542,7 @@ namespace {
 struct SyncedRig {
   std::unique_ptr<QuillbarTremolo> plug = MakeTremolo();
   ITimeInfo time;
+  HostTimeRecord hostTime;
   SyncedRig() {
     SetParam(*plug, kTempoSync, 1.0);
     time.mTempo = 120.0;
@@ -551,7 +554,7 @@ struct SyncedRig {
   // Plays n frames at the reported position, then moves the position on by
   // n (the quarter-note position stays, which a re-alignment reveals).
   void play(int n) {
-    plug->SetHostTime(time);
+    hostTime.Report(*plug, time);
     renderDC(*plug, n);
     time.mSamplePos += n;
   }
