@@ -1,5 +1,7 @@
 #include "host/Commands.h"
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "au/IPlugAU.h"
+#include "bridge/IGraphicsLinux.h"
 #include "host/AudioFile.h"
 #include "host/HostPrograms.h"
 #include "host/HostUnit.h"
@@ -241,6 +245,23 @@ std::vector<float> DemoSignal(int sampleRate, double seconds)
     }
   }
   return interleaved;
+}
+
+volatile sig_atomic_t sStopEditing = 0;
+void StopEditing(int) { sStopEditing = 1; }
+
+// Writes the unit's state as an .aupreset file (complete or not at all).
+int SaveState(const HostUnit& unit, const std::string& path)
+{
+  std::string error;
+  CFHolder state;
+  state.ref = unit.CopyClassInfo(&error);
+  if (!state.ref || !WritePresetFile(path, static_cast<CFDictionaryRef>(state.ref), &error))
+  {
+    ReportError(error);
+    return kExitFailure;
+  }
+  return kExitOk;
 }
 
 } // namespace
@@ -570,5 +591,52 @@ int RunDemo(const DemoOptions& options)
     const long long bytes = stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
     printf("  %-40s %10lld bytes\n", path.c_str(), bytes);
   }
+  return kExitOk;
+}
+
+int RunEdit(const EditOptions& options)
+{
+  const char* const cannot = "cannot open the editor window: ";
+  if (!IGraphicsLinux::DisplayNamed())
+  {
+    ReportError(std::string(cannot) + "no X display (DISPLAY is not set)");
+    return kExitFailure;
+  }
+  HostUnit unit;
+  const int prepared = PrepareUnit(unit, 44100.0, 2, 512, HostTransport{}, options.settings);
+  if (prepared != kExitOk) return prepared;
+  std::string error;
+  IPlugAU* plug = nullptr;
+  void* view = nullptr;
+  if (!OpenEditorView(unit, &plug, &view, &error))
+  {
+    ReportError(cannot + error);
+    return kExitFailure;
+  }
+  IGraphicsLinux* gui = dynamic_cast<IGraphicsLinux*>(plug->GetGUI());
+  if (!gui || !view)
+  {
+    ReportError(cannot + std::string(gui && gui->LastError()[0] ? gui->LastError() : "the editor has no window"));
+    return kExitFailure;
+  }
+  gui->ShowTopLevel("QuillbarTremolo");
+
+  struct sigaction action = {};
+  action.sa_handler = StopEditing;  // no SA_RESTART: poll() returns at once
+  sigemptyset(&action.sa_mask);
+  struct sigaction oldInt, oldTerm;
+  sigaction(SIGINT, &action, &oldInt);
+  sigaction(SIGTERM, &action, &oldTerm);
+  sStopEditing = 0;
+  while (!sStopEditing && gui->Idle())
+  {
+    pollfd fd = {gui->ConnectionFd(), POLLIN, 0};
+    poll(&fd, 1, gui->MillisecondsToNextFrame());
+  }
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  gui->CloseWindow();
+
+  if (!options.saveStateFile.empty()) return SaveState(unit, options.saveStateFile);
   return kExitOk;
 }

@@ -11,6 +11,11 @@
 // Renders the input file through the unit into the output file (both or
 // neither written, with the saved state when asked for).
 int RunRender(const RenderOptions& options);
+// Opens the editor in a window titled "QuillbarTremolo" with the settings
+// applied and runs until the window is closed (its close button, Ctrl+Q,
+// SIGINT or SIGTERM); then writes the state to --save-state when asked.
+// 1 without a display.
+int RunEdit(const EditOptions& options);
 // Prints the unit's name, version, codes, channels, parameters and presets,
 // as text or JSON, on stdout.
 int RunInfo(const InfoOptions& options);

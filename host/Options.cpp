@@ -255,6 +255,35 @@ bool ParseSnapshotOptions(const std::vector<std::string>& args, SnapshotOptions*
   return true;
 }
 
+bool ParseEditOptions(const std::vector<std::string>& args, EditOptions* out, bool* help, std::string* error)
+{
+  *help = false;
+  ArgCursor cur(args);
+  while (cur.Next())
+  {
+    if (cur.IsOperand())
+    {
+      *error = "edit takes no operands, only options";
+      return false;
+    }
+    const int shared = UnitSettingOption(cur, &out->settings, error);
+    if (shared < 0) return false;
+    if (shared > 0) continue;
+    if (cur.Current() == "--save-state")
+    {
+      if (!cur.Value(&out->saveStateFile, error)) return false;
+      continue;
+    }
+    if (cur.Current() == "--help" || cur.Current() == "-h")
+    {
+      *help = true;
+      return true;
+    }
+    return Unknown(cur, error);
+  }
+  return true;
+}
+
 bool ParseInfoOptions(const std::vector<std::string>& args, InfoOptions* out, bool* help, std::string* error)
 {
   *help = false;

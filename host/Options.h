@@ -42,6 +42,12 @@ struct SnapshotOptions
   UnitSettings settings;
 };
 
+struct EditOptions
+{
+  UnitSettings settings;
+  std::string saveStateFile;  // --save-state, written when the window closes
+};
+
 struct InfoOptions
 {
   bool json = false;
@@ -70,6 +76,7 @@ constexpr int kMaxBlockFrames = 65536;
 bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out, bool* help, std::string* error);
 bool ParseSnapshotOptions(const std::vector<std::string>& args, SnapshotOptions* out, bool* help,
                           std::string* error);
+bool ParseEditOptions(const std::vector<std::string>& args, EditOptions* out, bool* help, std::string* error);
 bool ParseInfoOptions(const std::vector<std::string>& args, InfoOptions* out, bool* help, std::string* error);
 bool ParsePresetsOptions(const std::vector<std::string>& args, PresetsOptions* out, bool* help, std::string* error);
 bool ParseDemoOptions(const std::vector<std::string>& args, DemoOptions* out, bool* help, std::string* error);

@@ -27,29 +27,28 @@ struct CocoaViewInfo
 
 } // namespace
 
-bool SnapshotEditor(HostUnit& unit, const std::string& path, std::string* error)
+bool OpenEditorView(HostUnit& unit, IPlugAU** plug, void** view, std::string* error)
 {
-  const std::string cannot = "cannot draw the editor into " + path + ": ";
   AudioUnit au = unit.Unit();
   UInt32 size = 0;
   if (!au || AudioUnitGetPropertyInfo(au, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, nullptr) !=
                  noErr || size < sizeof(AudioUnitCocoaViewInfo))
   {
-    *error = cannot + "the plug-in offers no editor view";
+    *error = "the plug-in offers no editor view";
     return false;
   }
   AudioUnitCocoaViewInfo raw{};
   size = sizeof raw; // one class is all a host uses
   if (AudioUnitGetProperty(au, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &raw, &size) != noErr)
   {
-    *error = cannot + "the plug-in offers no editor view";
+    *error = "the plug-in offers no editor view";
     return false;
   }
   CocoaViewInfo info{raw.mCocoaAUViewBundleLocation, raw.mCocoaAUViewClass[0]};
   char className[256] = "";
   if (!info.className || !CFStringGetCString(info.className, className, sizeof className, kCFStringEncodingUTF8))
   {
-    *error = cannot + "the plug-in names no view factory class";
+    *error = "the plug-in names no view factory class";
     return false;
   }
 
@@ -58,21 +57,35 @@ bool SnapshotEditor(HostUnit& unit, const std::string& path, std::string* error)
   std::unique_ptr<AUCocoaUIBase> factory(QuillCreateViewFactory(className));
   if (!factory || factory->interfaceVersion() != 0)
   {
-    *error = cannot + "no usable view factory class \"" + className + "\"";
+    *error = std::string("no usable view factory class \"") + className + "\"";
     return false;
   }
-  factory->uiViewForAudioUnit(au, NSSize{863, 468});
+  *view = factory->uiViewForAudioUnit(au, NSSize{863, 468});
 
-  // Without a window system the view is drawn off-screen: the factory knows
-  // the plug-in whose editor it opened, and that editor renders its back
-  // buffer as a first paint would.
+  // The factory knows the plug-in whose editor it opened.
   IPlugAUViewFactory* plugFactory = dynamic_cast<IPlugAUViewFactory*>(factory.get());
-  IPlugAU* plug = plugFactory ? plugFactory->GetPlug() : nullptr;
-  if (!plug || !plug->GetGUI())
+  *plug = plugFactory ? plugFactory->GetPlug() : nullptr;
+  if (!*plug || !(*plug)->GetGUI())
   {
-    *error = cannot + "the view factory opened no editor";
+    *error = "the view factory opened no editor";
     return false;
   }
+  return true;
+}
+
+bool SnapshotEditor(HostUnit& unit, const std::string& path, std::string* error)
+{
+  const std::string cannot = "cannot draw the editor into " + path + ": ";
+  IPlugAU* plug = nullptr;
+  void* view = nullptr;
+  if (!OpenEditorView(unit, &plug, &view, error))
+  {
+    *error = cannot + *error;
+    return false;
+  }
+  // The picture is drawn off-screen from the editor's back buffer, as a
+  // first paint would; a window the view may have made is not needed.
+  plug->GetGUI()->CloseWindow();
   OutputFile out;
   if (!out.Open(path, error)) return false;
   if (!WriteEditorSnapshot(static_cast<IPlugBase*>(plug), out.TempPath().c_str()))

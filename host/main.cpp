@@ -26,6 +26,7 @@ const char* const kMainHelp =
     "  presets export DIR | import FILE.fxb --save-state OUT\n"
     "                    write the factory presets as program and bank files, or a bank's\n"
     "                    current program as an .aupreset file\n"
+    "  edit              open the editor in a window; shape a sound and save it\n"
     "  demo [OUTDIR]     render a test chord through every factory preset (default: out/)\n"
     "\n"
     "  quillbar-tremolo COMMAND --help   help on one command\n"
@@ -81,6 +82,20 @@ const char* const kPresetsHelp =
     "DIR/QuillbarTremolo.fxb (program and bank files in the published layouts, one\n"
     "normalized value per parameter), making DIR when missing.\n"
     "import reads a bank file and writes its current program as an .aupreset file.\n";
+
+const char* const kEditHelp =
+    "usage: quillbar-tremolo edit [--preset NAME] [--set NAME=VALUE]... [--state FILE] [--save-state FILE]\n"
+    "                 [--fxb FILE] [--fxp FILE]\n"
+    "\n"
+    "Opens the plug-in's editor in a window titled \"QuillbarTremolo\" on the X display, as a host\n"
+    "does, with the given settings applied in the order render applies them (state, bank, program,\n"
+    "preset, parameters). Closing the\n"
+    "window (its close button, Ctrl+Q, SIGINT or SIGTERM) ends the program.\n"
+    "  --save-state FILE   then write the final state as an .aupreset file, which\n"
+    "                      'render --state FILE' reads\n"
+    "\n"
+    "QUILL_UI_SCALE=2 shows the editor at twice its size (also chosen when Xft.dpi >= 192).\n"
+    "Without a display (DISPLAY not set) it says so and exits with status 1.\n";
 
 const char* const kDemoHelp =
     "usage: quillbar-tremolo demo [OUTDIR]\n"
@@ -140,6 +155,7 @@ int main(int argc, char** argv)
   if (command == "info") return RunCommand("info", args, ParseInfoOptions, kInfoHelp, RunInfo);
   if (command == "snapshot") return RunCommand("snapshot", args, ParseSnapshotOptions, kSnapshotHelp, RunSnapshot);
   if (command == "presets") return RunCommand("presets", args, ParsePresetsOptions, kPresetsHelp, RunPresets);
+  if (command == "edit") return RunCommand("edit", args, ParseEditOptions, kEditHelp, RunEdit);
   if (command == "demo") return RunCommand("demo", args, ParseDemoOptions, kDemoHelp, RunDemo);
   return Usage(nullptr, "unknown command \"" + command + "\"");
 }

@@ -10,6 +10,7 @@ PACKAGES=(
   libpng-dev zlib1g-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev libplist-dev
+  libx11-dev libxext-dev xvfb xauth xdotool
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "au/IPlugAU_ViewFactory.h"
+#include "bridge/IGraphicsLinux.h"
 #include "editor/IGraphicsHeadless.h"
 #include "tremolo/IKnobMultiControlCap.h"
 #include "tremolo/IPlotControl.h"
@@ -443,9 +444,9 @@ void QuillbarTremolo::MergeTremAmp(std::vector<double>& amp)
 IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps)
 {
   if (!plug || width <= 0 || height <= 0) return nullptr;
-  // No window system here: the headless layer draws the same back buffer a
-  // window would show and finds the skin beside the module. A window bridge
-  // replaces this line.
+  // With an X display named the editor can open a live window; without one
+  // the headless layer draws the same back buffer and finds the same skin.
+  if (IGraphicsLinux::DisplayNamed()) return new IGraphicsLinux(plug, width, height, fps);
   return new IGraphicsHeadless(plug, width, height, fps);
 }
 

@@ -1,0 +1,107 @@
+// The X11 view's rules that need no display, and what happens without one.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "../host/HostTestSupport.h"
+#include "bridge/IGraphicsLinux.h"
+#include "tremolo/QuillbarTremolo.h"
+
+#include "bridge/X11Support.h"
+#include <X11/keysym.h>
+
+namespace
+{
+
+TEST(BridgeRules, KeysMapToEditorCodes)
+{
+  const struct
+  {
+    unsigned long sym;
+    const char* text;
+    int code;
+  } cases[] = {
+      {XK_space, " ", KEY_SPACE},         {XK_Up, "", KEY_UPARROW},       {XK_Down, "", KEY_DOWNARROW},
+      {XK_Left, "", KEY_LEFTARROW},       {XK_KP_Right, "", KEY_RIGHTARROW}, {XK_0, "0", KEY_DIGIT_0},
+      {XK_9, "9", KEY_DIGIT_0 + 9},       {XK_a, "a", KEY_ALPHA_A},       {XK_Z, "Z", KEY_ALPHA_A + 25},
+      {XK_comma, ",", -1},                {XK_F5, "", -1},                {XK_dead_acute, "ab", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(X11KeyCode(c.sym, c.text), c.code) << c.text << " " << c.sym;
+}
+
+TEST(BridgeRules, ScaleFromEnvironmentThenResource)
+{
+  const struct
+  {
+    const char* env;
+    const char* resources;
+    int scale;
+  } cases[] = {
+      {nullptr, nullptr, 1},
+      {nullptr, "Xft.antialias:\t1\nXft.dpi:\t192\n", 2},
+      {nullptr, "Xft.dpi:\t144\n", 1},
+      {nullptr, "Xft.dpi: 96\n", 1},
+      {nullptr, "*Xft.dpi:\t192\n", 1},  // another resource's name, not Xft.dpi itself
+      {"2", nullptr, 2},
+      {"1", "Xft.dpi:\t192\n", 1},
+      {"3", "Xft.dpi:\t200\n", 2},  // only 1 and 2 are honoured
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(X11ScaleFor(c.env, c.resources), c.scale) << (c.env ? c.env : "-") << " " << (c.resources ? c.resources : "-");
+}
+
+TEST(BridgeRules, TextFieldKeepsToItsCharactersAndLength)
+{
+  const char* const number = "0123456789.-+";
+  EXPECT_TRUE(TextFieldAccepts(number, 7, "-12.5"));
+  EXPECT_FALSE(TextFieldAccepts(number, 7, "12a"));
+  EXPECT_FALSE(TextFieldAccepts(number, 7, "12345678"));
+  EXPECT_FALSE(TextFieldAccepts("", 7, "1"));  // a parameter of no type takes nothing
+  EXPECT_TRUE(TextFieldAccepts(nullptr, 0, "any text, any length"));
+}
+
+// Without DISPLAY the plug-in's editor is the headless one, and the edit
+// command says why it cannot open a window.
+TEST(BridgeRules, WithoutDisplayTheEditorIsHeadlessAndEditRefuses)
+{
+  const char* saved = std::getenv("DISPLAY");
+  const std::string display = saved ? saved : "";
+  unsetenv("DISPLAY");
+  std::unique_ptr<IPlugAU> plug(MakePlug());
+  ASSERT_TRUE(plug && plug->GetGUI());
+  EXPECT_EQ(dynamic_cast<IGraphicsLinux*>(plug->GetGUI()), nullptr);
+  EXPECT_STREQ(plug->GetGUI()->GetGUIAPI(), "Headless");
+
+  hosttest::ScratchDir dir;
+  const hosttest::RunResult r = hosttest::RunHost(dir, {"edit", "--save-state", dir / "s.aupreset"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no X display"), std::string::npos) << r.err;
+  EXPECT_FALSE(hosttest::FileExists(dir / "s.aupreset"));
+  if (saved) setenv("DISPLAY", display.c_str(), 1);
+}
+
+// A display that cannot be reached: the window fails with the reason, and
+// the editor keeps working as the headless one.
+TEST(BridgeRules, UnreachableDisplayFailsCleanly)
+{
+  const char* saved = std::getenv("DISPLAY");
+  const std::string display = saved ? saved : "";
+  setenv("DISPLAY", ":4095", 1);
+  IPlugAU* plug = MakePlug();
+  ASSERT_TRUE(plug);
+  IGraphicsLinux* g = dynamic_cast<IGraphicsLinux*>(plug->GetGUI());
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->OpenWindow(nullptr), nullptr);
+  EXPECT_NE(std::string(g->LastError()).find(":4095"), std::string::npos) << g->LastError();
+  EXPECT_FALSE(g->Idle());
+  g->QueueMessageBoxAnswer(4);
+  EXPECT_EQ(g->ShowMessageBox("text", "caption", 4), 4);
+  delete plug;
+  if (saved)
+    setenv("DISPLAY", display.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
+}
+
+}  // namespace

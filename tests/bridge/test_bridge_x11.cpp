@@ -1,0 +1,479 @@
+// The editor in a live X11 window, on the private X server the test runs on
+// (xvfb-run), driven with xdotool as a user would drive it.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../editor/EditorTestSupport.h"
+#include "../host/HostTestSupport.h"
+#include "bridge/IGraphicsLinux.h"
+#include "editor/IPopupMenu.h"
+#include "host/HostUnit.h"
+#include "host/PresetFile.h"
+#include "raster/lice_png_write.h"
+#include "au/IPlugAU.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+// The tremolo's factory (its header's parameter names clash with the test plug-in's).
+IPlugAU* MakePlug();
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+// Runs xdotool with `args`; its output (window ids) is returned.
+std::string Xdo(const std::string& args)
+{
+  std::string out;
+  FILE* p = popen(("xdotool " + args).c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  return out;
+}
+
+// Runs the view's idle call until `done` holds or `ms` pass; returns `done`.
+bool PumpUntil(IGraphicsLinux* g, const std::function<bool()>& done, int ms = 3000)
+{
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end)
+  {
+    g->Idle();
+    if (done()) return true;
+    pollfd p = {g->ConnectionFd(), POLLIN, 0};
+    poll(&p, 1, 10);
+  }
+  g->Idle();
+  return done();
+}
+
+void PumpFor(IGraphicsLinux* g, int ms)
+{
+  PumpUntil(g, [] { return false; }, ms);
+}
+
+// The test's own connection, as another program on the display.
+struct Peer
+{
+  Display* d = XOpenDisplay(nullptr);
+  ~Peer()
+  {
+    if (d) XCloseDisplay(d);
+  }
+};
+
+// Pixels of `win` (w x h) that differ from the back buffer shown at `scale`.
+int DifferingPixels(Display* d, Window win, LICE_IBitmap* back, int scale, const char* pngPath)
+{
+  const int w = back->getWidth() * scale, h = back->getHeight() * scale;
+  XImage* image = XGetImage(d, win, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
+  if (!image) return -1;
+  LICE_MemBitmap shot(w, h);
+  int differing = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+    {
+      const unsigned long p = XGetPixel(image, x, y);
+      const int r = static_cast<int>((p >> 16) & 0xff), g = static_cast<int>((p >> 8) & 0xff),
+                b = static_cast<int>(p & 0xff);
+      LICE_PutPixel(&shot, x, y, LICE_MakePixel(r, g, b, 255), 1.0f, 0);
+      const LICE_PackedPixel want = LICE_GetPixel(back, x / scale, y / scale);
+      if (r != LICE_PixelR(want) || g != LICE_PixelG(want) || b != LICE_PixelB(want)) ++differing;
+    }
+  XDestroyImage(image);
+  if (pngPath) LICE_WritePNG(pngPath, &shot, false);
+  return differing;
+}
+
+// A control covering the editor that records what reaches it.
+class Probe : public IControl
+{
+public:
+  Probe(IPlugBase* plug, IRECT r, int param = -1) : IControl(plug, r, param) {}
+  bool Draw(IGraphics* g) override { return g->FillIRect(&COLOR_GRAY, &mRECT); }
+  void OnMouseDown(int x, int y, IMouseMod* m) override { Note("down", x, y, m); }
+  void OnMouseUp(int x, int y, IMouseMod* m) override { Note("up", x, y, m); }
+  void OnMouseDrag(int x, int y, int, int, IMouseMod* m) override { Note("drag", x, y, m); }
+  void OnMouseDblClick(int x, int y, IMouseMod* m) override { Note("dbl", x, y, m); }
+  void OnMouseWheel(int x, int y, IMouseMod* m, int d) override { Note("wheel" + std::to_string(d), x, y, m); }
+  bool OnKeyDown(int, int, int key) override
+  {
+    if (!takeKeys) return false;
+    keys.push_back(key);
+    return true;
+  }
+  void Note(const std::string& what, int x, int y, IMouseMod* m)
+  {
+    std::string mods;
+    if (m->L) mods += 'L';
+    if (m->R) mods += 'R';
+    if (m->S) mods += 'S';
+    if (m->C) mods += 'C';
+    if (m->A) mods += 'A';
+    events.push_back(what + " " + std::to_string(x) + "," + std::to_string(y) + " " + mods);
+  }
+  std::vector<std::string> events;
+  std::vector<int> keys;
+  bool takeKeys = true;
+};
+
+// A test plug-in with a probe over its whole 200 x 150 editor.
+struct ProbeEditor
+{
+  TestPlug plug;
+  IGraphicsLinux* g = new IGraphicsLinux(&plug, 200, 150, 50);
+  Probe* probe;
+  // `param`: the parameter the probe stands for (-1 none).
+  explicit ProbeEditor(int param = -1) : probe(new Probe(&plug, IRECT(0, 0, 200, 150), param))
+  {
+    g->AttachPanelBackground(&COLOR_BLACK);  // keys go to the controls above it
+    g->AttachControl(probe);
+    plug.AttachGraphics(g);
+  }
+  Window Open(void* parent = nullptr)
+  {
+    const Window w = IGraphicsLinux::XIDFromView(g->OpenWindow(parent));
+    if (w && !parent) g->ShowTopLevel("probe");
+    PumpFor(g, 150);
+    return w;
+  }
+};
+
+TEST(BridgeX11, MouseAndKeysReachTheEditorWithItsCoordinatesAndModifiers)
+{
+  ProbeEditor e;
+  const Window w = e.Open();
+  ASSERT_NE(w, 0u) << e.g->LastError();
+  EXPECT_STREQ(e.g->GetGUIAPI(), "X11");
+  const std::string win = " --window " + std::to_string(w) + " ";
+  const struct
+  {
+    const char* xdotool;
+    std::vector<std::string> events;
+  } cases[] = {
+      // A window pixel reaches the editor two pixels up and left of it.
+      {"mousemove --sync%s50 40 click 1", {"down 48,38 L", "up 48,38 L"}},
+      {"mousemove --sync%s10 20 click 3", {"down 8,18 R", "up 8,18 R"}},
+      {"mousemove --sync%s4 149 keydown shift click 1 keyup shift", {"down 2,147 LS", "up 2,147 LS"}},
+      {"mousemove --sync%s30 30 keydown ctrl keydown alt click 1 keyup alt keyup ctrl",
+       {"down 28,28 LCA", "up 28,28 LCA"}},
+      // Super makes a left click a right click.
+      {"mousemove --sync%s34 30 keydown super click 1 keyup super", {"down 32,28 LR", "up 32,28 LR"}},
+      {"mousemove --sync%s60 60 click --repeat 2 --delay 60 1", {"down 58,58 L", "up 58,58 L", "dbl 58,58 L", "up 58,58 L"}},
+      {"mousemove --sync%s100 100 mousedown 1 mousemove --sync%s100 70 mouseup 1",
+       {"down 98,98 L", "drag 98,68 L", "up 98,68 L"}},
+      {"mousemove --sync%s70 80 click 4 click 5", {"wheel1 68,78 ", "wheel-1 68,78 "}},
+  };
+  for (const auto& c : cases)
+  {
+    e.probe->events.clear();
+    std::string args = c.xdotool;
+    for (size_t pos; (pos = args.find("%s")) != std::string::npos;) args.replace(pos, 2, win);
+    usleep(500 * 1000);  // keeps separate cases from counting as double clicks
+    Xdo(args);
+    PumpUntil(e.g, [&] { return e.probe->events.size() >= c.events.size(); });
+    PumpFor(e.g, 50);
+    EXPECT_EQ(e.probe->events, c.events) << args;
+  }
+
+  // Keys: space, arrows, digits and letters (Control ignored); others unused.
+  e.probe->keys.clear();
+  Xdo("key --delay 20 space Up Right 7 b ctrl+c F5");
+  PumpUntil(e.g, [&] { return e.probe->keys.size() >= 6; });
+  PumpFor(e.g, 50);
+  EXPECT_EQ(e.probe->keys, (std::vector<int>{KEY_SPACE, KEY_UPARROW, KEY_RIGHTARROW, KEY_DIGIT_0 + 7, KEY_ALPHA_A + 1,
+                                             KEY_ALPHA_A + 2}));
+}
+
+// What the window shows equals the back buffer, at 1x and 2x, through shared
+// memory and through XPutImage.
+TEST(BridgeX11, WindowPixelsEqualTheBackBuffer)
+{
+  const char* shotDir = std::getenv("QUILL_SCREENSHOT_DIR");
+  const struct
+  {
+    const char* scale;
+    const char* noShm;
+  } cases[] = {{"1", nullptr}, {"2", nullptr}, {"1", "1"}};
+  for (const auto& c : cases)
+  {
+    setenv("QUILL_UI_SCALE", c.scale, 1);
+    if (c.noShm) setenv("QUILL_X11_NO_SHM", c.noShm, 1);
+    std::unique_ptr<IPlugAU> plug(MakePlug());
+    // As a host leaves it before showing the editor.
+    plug->SetSampleRate(44100.0);
+    plug->Reset();
+    plug->OnParamReset();
+    IGraphicsLinux* g = dynamic_cast<IGraphicsLinux*>(plug->GetGUI());
+    ASSERT_NE(g, nullptr);
+    const Window w = IGraphicsLinux::XIDFromView(g->OpenWindow(nullptr));
+    ASSERT_NE(w, 0u) << g->LastError();
+    EXPECT_EQ(g->UsesSharedMemory(), c.noShm == nullptr);
+    g->ShowTopLevel("QuillbarTremolo");
+    PumpFor(g, 400);
+    Peer peer;
+    const int scale = std::atoi(c.scale);
+    EXPECT_EQ(g->Scale(), scale);
+    const std::string png = shotDir ? std::string(shotDir) + "/editor-" + c.scale + "x.png" : "";
+    EXPECT_EQ(DifferingPixels(peer.d, w, g->GetDrawBitmap(), scale, shotDir && !c.noShm ? png.c_str() : nullptr), 0)
+        << "scale " << c.scale;
+    g->CloseWindow();
+    unsetenv("QUILL_UI_SCALE");
+    unsetenv("QUILL_X11_NO_SHM");
+  }
+}
+
+// The standalone command end to end: clicks and drags shape the sound, Ctrl+Q
+// closes the window and the state lands in the file render reads.
+TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
+{
+  hosttest::ScratchDir dir;
+  // Where the controls are, from the same editor made here.
+  std::unique_ptr<IPlugAU> layout(MakePlug());
+  auto index = [&](const char* name) {
+    for (int i = 0; i < layout->NParams(); ++i)
+      if (!std::strcmp(layout->GetParam(i)->GetNameForHost(), name)) return i;
+    return -1;
+  };
+  const int kSync = index("TempoSync"), kDepthIdx = index("Depth"), kVolumeIdx = index("Volume");
+  IRECT sync, depth, volume;
+  for (int i = 0; i < layout->GetGUI()->GetNControls(); ++i)
+  {
+    IControl* c = layout->GetGUI()->GetControl(i);
+    if (c->ParamIdx() == kSync) sync = *c->GetRECT();
+    if (c->ParamIdx() == kDepthIdx) depth = *c->GetRECT();
+    if (c->ParamIdx() == kVolumeIdx) volume = *c->GetRECT();
+  }
+  ASSERT_FALSE(sync.Empty() || depth.Empty() || volume.Empty());
+
+  const std::string state = dir / "edited.aupreset";
+  const std::string cmd = hosttest::Quote(QUILL_HOST_BINARY) + " edit --set Depth=0.2 --set Volume=1.5 --save-state " +
+                          hosttest::Quote(state) + " >" + hosttest::Quote(dir / "out") + " 2>&1";
+  pid_t pid = 0;
+  const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+  ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  const std::string found = Xdo("search --sync --onlyvisible --name '^QuillbarTremolo$'");
+  const std::string win = " --window " + std::to_string(std::strtoul(found.c_str(), nullptr, 10)) + " ";
+  auto at = [&](const IRECT& r, int dy = 0) {
+    // Window pixels are two more than the editor's.
+    return win + std::to_string(static_cast<int>(r.MW()) + 2) + " " + std::to_string(static_cast<int>(r.MH()) + 2 + dy);
+  };
+  Xdo("mousemove --sync" + at(sync) + " click 1");
+  usleep(500 * 1000);
+  Xdo("mousemove --sync" + at(depth) + " mousedown 1 mousemove --sync" + at(depth, -30) + " mousemove --sync" +
+      at(depth, -60) + " mouseup 1");
+  usleep(500 * 1000);
+  Xdo("mousemove --sync" + at(volume) + " click --repeat 2 --delay 60 1");
+  usleep(300 * 1000);
+  Xdo("key ctrl+q");
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << hosttest::ReadText(dir / "out");
+
+  HostUnit unit;
+  std::string error;
+  ASSERT_TRUE(unit.Open(&error)) << error;
+  ASSERT_TRUE(unit.Configure(44100.0, 2, 512, HostTransport{}, &error)) << error;
+  CFDictionaryRef info = ReadPresetFile(state, unit.Identity(), &error);
+  ASSERT_NE(info, nullptr) << error;
+  ASSERT_TRUE(unit.ApplyClassInfo(info, &error)) << error;
+  CFRelease(info);
+  auto value = [&](int id) {
+    AudioUnitParameterValue v = -1;
+    AudioUnitGetParameter(unit.Unit(), static_cast<AudioUnitParameterID>(id), kAudioUnitScope_Global, 0, &v);
+    return static_cast<double>(v);
+  };
+  EXPECT_EQ(value(kSync), 1.0);
+  // 60 pixels up a knob of height H at gearing 4 adds 60 / H / 4 (0.25 for 60).
+  EXPECT_NEAR(value(kDepthIdx), 0.2 + 60.0 / depth.H() / 4.0, 0.011);
+  EXPECT_NEAR(value(kVolumeIdx), 1.0, 1e-6);  // the double click restored the default
+}
+
+// A prompt's text field takes only a number's characters, up to the
+// control's length, and commits on Return.
+TEST(BridgeX11, TextEntryFiltersAndCommitsOnReturn)
+{
+  ProbeEditor e(kGain);
+  ASSERT_NE(e.Open(), 0u);
+  IRECT r(20, 20, 120, 40);
+  e.g->PromptUserInput(e.probe, e.plug.GetParam(kGain), &r);
+  PumpFor(e.g, 100);
+  Xdo("type --delay 20 '3a3.25z999'");
+  PumpFor(e.g, 100);
+  const double before = e.plug.GetParam(kGain)->Value();
+  Xdo("key Return");
+  PumpUntil(e.g, [&] { return e.plug.GetParam(kGain)->Value() != before; });
+  // "33.2599": the letters refused, the length held to 7.
+  EXPECT_NEAR(e.plug.GetParam(kGain)->Value(), 33.2599, 0.051);
+}
+
+// Runs `script` (xdotool commands in a shell) beside a modal call.
+struct Beside
+{
+  std::thread t;
+  explicit Beside(const std::string& script) : t([script] { (void)!std::system(script.c_str()); }) {}
+  ~Beside() { t.join(); }
+};
+
+TEST(BridgeX11, PopupMenuChoosesAnItemAndAClickOutsideChoosesNothing)
+{
+  ProbeEditor e;
+  ASSERT_NE(e.Open(), 0u);
+  IPopupMenu menu;
+  menu.AddItem("Sine");
+  menu.AddItem("Tri");
+  menu.AddItem("Square", -1, IPopupMenuItem::kDisabled);
+  IRECT r(10, 10, 60, 30);
+  {
+    // The second item is 2 + 18 + 9 pixels down the menu.
+    Beside user("w=$(xdotool search --sync --name '^quill-menu$' | head -1); "
+                "xdotool mousemove --sync --window $w 30 29 click 1");
+    IPopupMenu* chosen = e.g->CreateIPopupMenu(&menu, &r);
+    ASSERT_EQ(chosen, &menu);
+    EXPECT_EQ(menu.GetChosenItemIdx(), 1);
+  }
+  {
+    Beside user("xdotool search --sync --name '^quill-menu$' >/dev/null; xdotool mousemove --sync 900 900 click 1");
+    EXPECT_EQ(e.g->CreateIPopupMenu(&menu, &r), nullptr);
+  }
+}
+
+TEST(BridgeX11, MessageBoxAnswersWithTheButtonCodes)
+{
+  ProbeEditor e;
+  ASSERT_NE(e.Open(), 0u);
+  const struct
+  {
+    int type;
+    const char* user;
+    int result;
+  } cases[] = {
+      {4, "key Return", 1},
+      {3, "key Escape", 2},
+      // Second of two buttons 80 wide, right-aligned with 8 between: No.
+      {4, "mousemove --sync --window $w 300 $(( $(xdotool getwindowgeometry $w | sed -n 's/.*x//p') - 20 )) click 1", 7},
+  };
+  for (const auto& c : cases)
+  {
+    Beside user(std::string("w=$(xdotool search --sync --name '^quill-message$' | head -1); xdotool ") + c.user);
+    EXPECT_EQ(e.g->ShowMessageBox("Overwrite the file?", "Save", c.type), c.result) << c.user;
+  }
+}
+
+// A parent window made here receives the view as a child at its origin;
+// clicks inside reach the editor, keys it does not use come back to the
+// parent, and the parent's destruction ends the view quietly.
+TEST(BridgeX11, EmbedsInAParentWindow)
+{
+  Peer host;
+  ASSERT_NE(host.d, nullptr);
+  const Window parent = XCreateSimpleWindow(host.d, DefaultRootWindow(host.d), 100, 80, 300, 250, 0, 0, 0);
+  XSelectInput(host.d, parent, KeyPressMask);
+  XMapWindow(host.d, parent);
+  XSync(host.d, False);
+
+  ProbeEditor e;
+  e.probe->takeKeys = false;
+  const Window view = e.Open(IGraphicsLinux::ParentFromXID(parent));
+  ASSERT_NE(view, 0u) << e.g->LastError();
+  Window rootRet, parentRet, *children = nullptr;
+  unsigned n = 0;
+  XQueryTree(host.d, parent, &rootRet, &parentRet, &children, &n);
+  ASSERT_EQ(n, 1u);
+  EXPECT_EQ(children[0], view);
+  XFree(children);
+  int x, y;
+  unsigned w, h, border, depth;
+  XGetGeometry(host.d, view, &rootRet, &x, &y, &w, &h, &border, &depth);
+  EXPECT_EQ((std::vector<int>{x, y, static_cast<int>(w), static_cast<int>(h)}), (std::vector<int>{0, 0, 200, 150}));
+
+  Xdo("mousemove --sync 130 100 click 1");  // parent (30, 20)
+  PumpUntil(e.g, [&] { return e.probe->events.size() >= 2; });
+  EXPECT_EQ(e.probe->events.front(), "down 28,18 L");
+  Xdo("key F5");
+  PumpFor(e.g, 100);
+  XEvent ev;
+  bool parentGotKey = false;
+  for (int i = 0; i < 100 && !parentGotKey; ++i, usleep(10000))
+    while (XCheckTypedWindowEvent(host.d, parent, KeyPress, &ev)) parentGotKey = true;
+  EXPECT_TRUE(parentGotKey);
+
+  XDestroyWindow(host.d, parent);
+  XSync(host.d, False);
+  EXPECT_TRUE(PumpUntil(e.g, [&] { return e.g->CloseRequested(); }));
+  e.g->CloseWindow();
+  EXPECT_EQ(e.g->GetWindow(), nullptr);
+}
+
+// Zenity answers the file dialog (a stand-in on PATH records its command
+// line); xdg-open answers OpenURL.
+TEST(BridgeX11, FileDialogAndUrlRunTheDesktopTools)
+{
+  hosttest::ScratchDir dir;
+  const std::string bin = dir / "bin";
+  ASSERT_EQ(std::system(("mkdir " + hosttest::Quote(bin)).c_str()), 0);
+  const std::string zenity = "#!/bin/sh\necho \"$@\" > '" + (dir / "zenity.args") + "'\necho /music/take\n";
+  const std::string xdg = "#!/bin/sh\necho \"$@\" > '" + (dir / "xdg.args") + "'\n";
+  FILE* f = fopen((bin + "/zenity").c_str(), "w");
+  fputs(zenity.c_str(), f);
+  fclose(f);
+  f = fopen((bin + "/xdg-open").c_str(), "w");
+  fputs(xdg.c_str(), f);
+  fclose(f);
+  ASSERT_EQ(std::system(("chmod +x " + hosttest::Quote(bin) + "/*").c_str()), 0);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+
+  ProbeEditor e;
+  ASSERT_NE(e.Open(), 0u);
+  WDL_String file("take"), folder("/music");
+  char types[] = "fxp aupreset";
+  e.g->PromptForFile(&file, kFileSave, &folder, types);
+  EXPECT_STREQ(file.Get(), "/music/take.fxp");  // a saved file gets an allowed extension
+  EXPECT_STREQ(folder.Get(), "/music/");
+  EXPECT_EQ(hosttest::ReadText(dir / "zenity.args"),
+            "--file-selection --filename=/music/take --save --confirm-overwrite --file-filter=*.fxp *.aupreset\n");
+
+  EXPECT_TRUE(e.g->OpenURL("https://example.org/manual"));
+  EXPECT_EQ(hosttest::ReadText(dir / "xdg.args"), "https://example.org/manual\n");
+  EXPECT_FALSE(e.g->OpenURL("http://bad address"));
+  setenv("PATH", path.c_str(), 1);
+}
+
+// Opening and closing the view many times leaves nothing behind (the
+// AddressSanitizer build checks for leaks at exit).
+TEST(BridgeX11, OpensAndClosesAHundredTimes)
+{
+  ProbeEditor e;
+  for (int i = 0; i < 100; ++i)
+  {
+    void* view = e.g->OpenWindow(nullptr);
+    ASSERT_NE(view, nullptr) << e.g->LastError() << " at " << i;
+    e.g->ShowTopLevel("probe");
+    e.g->Idle();
+    e.g->CloseWindow();
+  }
+  EXPECT_EQ(e.g->GetWindow(), nullptr);
+}
+
+}  // namespace
