@@ -75,7 +75,12 @@ void PumpFor(IGraphicsLinux* g, int ms)
 // The test's own connection, as another program on the display.
 struct Peer
 {
-  Display* d = XOpenDisplay(nullptr);
+  Display* d = nullptr;
+  Peer()
+  {
+    // The server may turn a connection away while it tears down earlier ones.
+    for (int wait = 10; !(d = XOpenDisplay(nullptr)) && wait <= 640; wait *= 2) usleep(wait * 1000);
+  }
   ~Peer()
   {
     if (d) XCloseDisplay(d);
