@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -162,9 +165,23 @@ inline void store(double* dst, Pair v) { std::memcpy(dst, &v, sizeof v); }
 inline double toUnit(double v) { return ((v > 1.0 ? 1.0 : (v < -1.0 ? -1.0 : v)) + 1.0) * 0.5; }
 inline Pair toUnit(Pair v) {
   const Pair one = pairOf(1.0, 1.0), minusOne = pairOf(-1.0, -1.0), half = pairOf(0.5, 0.5);
+#if defined(__SSE2__)
+  v = _mm_max_pd(_mm_min_pd(v, one), minusOne);
+#else
   v = v > one ? one : v;
   v = v < minusOne ? minusOne : v;
+#endif
   return (v + one) * half;
+}
+
+// One value pair of a cosine run: its output, then the turn of its angles.
+inline void cosinePair(double* dst, Pair& c, Pair& s, Pair& k, Pair C, Pair S, Pair W, Pair v0, Pair dv,
+                       Pair eight) {
+  store(dst, toUnit(c * W + (v0 + k * dv)));
+  const Pair cn = c * C - s * S;
+  s = s * C + c * S;
+  c = cn;
+  k += eight;
 }
 
 // dst[k] = toUnit(a * (x0 + k * step) + b).
@@ -184,7 +201,6 @@ void rampRun(double* dst, int n, double x0, double step, double a, double b) {
 // 1e-13.
 void cosineRun(double* dst, int n, double t0, double theta, double c1, double s1, double c8, double s8,
                double x0, double step, double wc, double a, double b, double wl) {
-  constexpr int kPairs = kLanes / 2;
   const double v0 = (a * x0 + b) * wl, dv = a * step * wl;
   const Pair C = pairOf(c8, c8), S = pairOf(s8, s8), W = pairOf(wc, wc), dv2 = pairOf(dv, dv),
              v02 = pairOf(v0, v0), eight = pairOf(8.0, 8.0);
@@ -197,27 +213,20 @@ void cosineRun(double* dst, int n, double t0, double theta, double c1, double s1
       c[j] = c[j - 1] * c1 - s[j - 1] * s1;
       s[j] = s[j - 1] * c1 + c[j - 1] * s1;
     }
-    Pair cp[kPairs], sp[kPairs], kp[kPairs];
-    for (int j = 0; j < kPairs; ++j) {
-      cp[j] = pairOf(c[2 * j], c[2 * j + 1]);
-      sp[j] = pairOf(s[2 * j], s[2 * j + 1]);
-      kp[j] = pairOf(k + 2 * j, k + 2 * j + 1);
-    }
+    // Four named pairs rather than an array, so that they stay in registers.
+    Pair c0 = pairOf(c[0], c[1]), c1p = pairOf(c[2], c[3]), c2 = pairOf(c[4], c[5]), c3 = pairOf(c[6], c[7]);
+    Pair s0 = pairOf(s[0], s[1]), s1p = pairOf(s[2], s[3]), s2 = pairOf(s[4], s[5]), s3 = pairOf(s[6], s[7]);
+    Pair k0 = pairOf(k, k + 1), k1 = pairOf(k + 2, k + 3), k2 = pairOf(k + 4, k + 5), k3 = pairOf(k + 6, k + 7);
     const int stop = n - k < kLanes * kReseedEvery ? n : k + kLanes * kReseedEvery;
     for (; k + kLanes <= stop; k += kLanes) {
-      for (int j = 0; j < kPairs; ++j) {
-        store(dst + k + 2 * j, toUnit(cp[j] * W + (v02 + kp[j] * dv2)));
-        const Pair cn = cp[j] * C - sp[j] * S;
-        sp[j] = sp[j] * C + cp[j] * S;
-        cp[j] = cn;
-        kp[j] += eight;
-      }
+      cosinePair(dst + k, c0, s0, k0, C, S, W, v02, dv2, eight);
+      cosinePair(dst + k + 2, c1p, s1p, k1, C, S, W, v02, dv2, eight);
+      cosinePair(dst + k + 4, c2, s2, k2, C, S, W, v02, dv2, eight);
+      cosinePair(dst + k + 6, c3, s3, k3, C, S, W, v02, dv2, eight);
     }
     // Fewer than eight left before the stop: the lanes hold their angles.
-    for (int j = 0; k < stop; ++j) {
-      const double lane[2] = {cp[j][0], cp[j][1]};
-      for (int h = 0; h < 2 && k < stop; ++h, ++k) dst[k] = toUnit(lane[h] * wc + (v0 + k * dv));
-    }
+    const double lane[kLanes] = {c0[0], c0[1], c1p[0], c1p[1], c2[0], c2[1], c3[0], c3[1]};
+    for (int j = 0; k < stop; ++j, ++k) dst[k] = toUnit(lane[j] * wc + (v0 + k * dv));
   }
 }
 

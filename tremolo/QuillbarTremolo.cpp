@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "au/IPlugAU_ViewFactory.h"
@@ -359,12 +360,20 @@ void QuillbarTremolo::ProcessDoubleReplacing(double** inputs, double** outputs, 
 
 void QuillbarTremolo::ApplyGain(const double* in, double* out, const double* amp, int n, double base, double slope)
 {
-  // Eight at a time with a fixed count, so the compiler keeps them in vector
-  // registers; in and out may be the same buffer.
+  // Two samples per vector register. Each pair is loaded before it is
+  // stored, so in and out may be the same buffer.
+  typedef double Pair __attribute__((vector_size(16)));
+  const Pair b2 = {base, base}, s2 = {slope, slope};
   int j = 0;
-  for (; j + 8 <= n; j += 8)
-    for (int k = 0; k < 8; ++k) out[j + k] = in[j + k] * (base + slope * amp[j + k]);
-  for (; j < n; ++j) out[j] = in[j] * (base + slope * amp[j]);
+  for (; j + 2 <= n; j += 2)
+  {
+    Pair x, a;
+    std::memcpy(&x, in + j, sizeof x);
+    std::memcpy(&a, amp + j, sizeof a);
+    const Pair y = x * (b2 + s2 * a);
+    std::memcpy(out + j, &y, sizeof y);
+  }
+  if (j < n) out[j] = in[j] * (base + slope * amp[j]);
 }
 
 void QuillbarTremolo::ReInitTimes(int /*unused*/)

@@ -119,6 +119,7 @@ TEST(HostMatchesEngine, PresetWithParametersFreeRunningStereo)
 TEST(HostMatchesEngine, TempoSyncedPanFromInsideABarWithOddBlocks)
 {
   ScratchDir dir;
+  // Two chunks of the file streaming, the second short.
   const Audio in = Noise(2, 48000, 2.2);
   ASSERT_TRUE(WriteAudio(dir / "in.wav", in));
   const RunResult r = RunHost(dir, {"render", dir / "in.wav", dir / "out.wav", "--preset", "Soft Pan", "--set",
@@ -137,7 +138,8 @@ TEST(HostMatchesEngine, TempoSyncedPanFromInsideABarWithOddBlocks)
 TEST(HostMatchesEngine, MonoStoppedTransportWithAClampedValue)
 {
   ScratchDir dir;
-  const Audio in = Noise(1, 22050, 1.0);
+  // Longer than one 64 k-frame chunk of the file streaming.
+  const Audio in = Noise(1, 22050, 4.0);
   ASSERT_TRUE(WriteAudio(dir / "in.wav", in));
   const RunResult r = RunHost(dir, {"render", dir / "in.wav", dir / "out.wav", "--set", "TempoSync=1", "--set",
                                     "Depth=1.7", "--stopped", "--block", "64"});
