@@ -38,6 +38,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDoubleClickMs = 400;
 constexpr int kDoubleClickSlop = 4;
 constexpr int kTooltipDelayMs = 600;
+// Menus, boxes and tooltips speak in the desktop's plain face.
+const char* const kPopupFace = "Sans";
 constexpr int kMenuItemH = 18, kMenuSeparatorH = 7, kMenuTextLeft = 22, kMenuPadRight = 14;
 
 const IColor kMenuBack(255, 240, 240, 240), kMenuHover(255, 60, 110, 200), kMenuFrame(255, 120, 120, 120),
@@ -316,9 +318,20 @@ struct IGraphicsLinuxView
     const long info[2] = {0, embedded ? 1 : 0};
     XChangeProperty(dpy, win, xembedInfo, xembedInfo, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(info), 2);
+    if (!embedded) XSetWMProtocols(dpy, win, &wmDelete, 1);
+    Fit();
+    period = std::chrono::microseconds(1000000 / std::max(1, g->FPS()));
+    nextTick = Clock::now();
+    if (embedded) Map();
+    return true;
+  }
+
+  // Window, size hints and image for the editor's current size.
+  void Fit()
+  {
+    const int w = g->Width() * scale, h = g->Height() * scale;
     if (!embedded)
     {
-      XSetWMProtocols(dpy, win, &wmDelete, 1);
       XSizeHints* hints = XAllocSizeHints();
       hints->flags = PMinSize | PMaxSize;
       hints->min_width = hints->max_width = w;
@@ -326,11 +339,10 @@ struct IGraphicsLinuxView
       XSetWMNormalHints(dpy, win, hints);
       XFree(hints);
     }
+    XResizeWindow(dpy, win, static_cast<unsigned>(w), static_cast<unsigned>(h));
     presenter.Init(dpy, visual, depth, w, h);
-    period = std::chrono::microseconds(1000000 / std::max(1, g->FPS()));
-    nextTick = Clock::now();
-    if (embedded) Map();
-    return true;
+    const IRECT all(0, 0, g->Width(), g->Height());
+    exposed = exposed.Union(&all);
   }
 
   void Map()
@@ -638,10 +650,13 @@ struct IGraphicsLinuxView
     return static_cast<int>(s.size()) * std::max(1, style->mSize * 6 / 10);
   }
 
+  // Text in r, centred vertically (the editor's text starts at the top).
   void DrawText(IText* style, const std::string& s, IRECT r)
   {
     if (s.empty()) return;
     std::string copy = s;
+    IRECT m = r;
+    if (g->MeasureIText(style, &copy[0], &m) && m.H() > 0 && m.H() < r.H()) r.T += (r.H() - m.H()) / 2;
     g->DrawIText(style, &copy[0], &r);
   }
 
@@ -840,7 +855,7 @@ struct IGraphicsLinuxView
     X11Presenter presenter;
   };
 
-  IText MenuStyle(const IColor& c) { return IText(12, &c, nullptr, IText::kStyleNormal, IText::kAlignNear); }
+  IText MenuStyle(const IColor& c) { return IText(12, &c, kPopupFace, IText::kStyleNormal, IText::kAlignNear); }
 
   std::string ItemTitle(IPopupMenu* menu, int i)
   {
@@ -1120,8 +1135,8 @@ struct IGraphicsLinuxView
     }
     HideTooltip();
     g->ReleaseMouseCapture();
-    IText body(12, &kMenuText, nullptr, IText::kStyleNormal, IText::kAlignNear);
-    IText head(13, &kMenuText, nullptr, IText::kStyleBold, IText::kAlignNear);
+    IText body(12, &kMenuText, kPopupFace, IText::kStyleNormal, IText::kAlignNear);
+    IText head(13, &kMenuText, kPopupFace, IText::kStyleBold, IText::kAlignNear);
     // Lines broken at spaces to fit the box.
     const int w = 360, textW = w - 32, lineH = 17;
     std::vector<std::string> lines;
@@ -1182,7 +1197,7 @@ struct IGraphicsLinuxView
           Fill(static_cast<int>(i) == hot ? kMenuHover : kButtonFace, b);
           IRECT edge(b.L, b.T, b.R - 1, b.B - 1);
           g->DrawRect(&kMenuFrame, &edge);
-          IText label(12, static_cast<int>(i) == hot ? &kMenuTextHover : &kMenuText, nullptr,
+          IText label(12, static_cast<int>(i) == hot ? &kMenuTextHover : &kMenuText, kPopupFace,
                       i == 0 ? IText::kStyleBold : IText::kStyleNormal, IText::kAlignCenter);
           DrawText(&label, buttons[i].label, b);
         }
@@ -1274,7 +1289,7 @@ struct IGraphicsLinuxView
     if (tipWin) return;
     const char* tip = TooltipAt(tipX, tipY);
     if (!tip) return;
-    IText style(11, &kMenuText, nullptr, IText::kStyleNormal, IText::kAlignNear);
+    IText style(11, &kMenuText, kPopupFace, IText::kStyleNormal, IText::kAlignNear);
     const int w = TextWidth(&style, tip) + 10, h = 18;
     tipBitmap.resize(w, h);
     DrawInto(&tipBitmap, [&] {
@@ -1389,6 +1404,15 @@ void IGraphicsLinux::ForceEndUserEdit()
   if (!mView) return IGraphicsHeadless::ForceEndUserEdit();
   ErrorScope trap(mView->dpy);
   mView->CloseEntry(false);
+}
+
+void IGraphicsLinux::Resize(int w, int h)
+{
+  if (w <= 0 || h <= 0 || (w == Width() && h == Height())) return;
+  IGraphicsHeadless::Resize(w, h);
+  if (!mView || mView->gone) return;
+  ErrorScope trap(mView->dpy);
+  mView->Fit();
 }
 
 const char* IGraphicsLinux::GetGUIAPI() { return mView ? "X11" : IGraphicsHeadless::GetGUIAPI(); }

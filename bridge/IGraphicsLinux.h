@@ -73,6 +73,9 @@ public:
   bool DrawScreen(IRECT* r) override;
   // Closes an open text field without committing it.
   void ForceEndUserEdit() override;
+  // A new editor size (> 0): the surfaces as IGraphics resizes them, then
+  // the window (scaled) and its image. Nothing when the size is the same.
+  void Resize(int w, int h) override;
   // "X11" while a window is open, else as headless.
   const char* GetGUIAPI() override;
   // Modal box over the view; 1 for the first button, 7 for the second, 2 for

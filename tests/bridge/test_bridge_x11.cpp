@@ -319,24 +319,106 @@ TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
 TEST(BridgeX11, TextEntryFiltersAndCommitsOnReturn)
 {
   ProbeEditor e(kGain);
-  ASSERT_NE(e.Open(), 0u);
+  const Window w = e.Open();
+  ASSERT_NE(w, 0u);
   IRECT r(20, 20, 120, 40);
   e.g->PromptUserInput(e.probe, e.plug.GetParam(kGain), &r);
   PumpFor(e.g, 100);
   Xdo("type --delay 20 '3a3.25z999'");
   PumpFor(e.g, 100);
+  if (const char* dir = std::getenv("QUILL_SCREENSHOT_DIR"))
+  {
+    Peer peer;
+    DifferingPixels(peer.d, w, e.g->GetDrawBitmap(), 1, (std::string(dir) + "/text-entry.png").c_str());
+  }
   const double before = e.plug.GetParam(kGain)->Value();
   Xdo("key Return");
   PumpUntil(e.g, [&] { return e.plug.GetParam(kGain)->Value() != before; });
   // "33.2599": the letters refused, the length held to 7.
   EXPECT_NEAR(e.plug.GetParam(kGain)->Value(), 33.2599, 0.051);
+
+  // A wheel turn closes an open field without applying it, then scrolls.
+  e.g->PromptUserInput(e.probe, e.plug.GetParam(kGain), &r);
+  PumpFor(e.g, 100);
+  Xdo("type 77");
+  PumpFor(e.g, 100);
+  e.probe->events.clear();
+  Xdo("mousemove --sync --window " + std::to_string(w) + " 60 100 click 5");
+  PumpUntil(e.g, [&] { return !e.probe->events.empty(); });
+  EXPECT_NEAR(e.plug.GetParam(kGain)->Value(), 33.2599, 0.051);
+  EXPECT_EQ(e.probe->events, std::vector<std::string>{"wheel-1 58,98 "});
 }
 
-// Runs `script` (xdotool commands in a shell) beside a modal call.
+// A new size reaches the window, which then shows the whole back buffer.
+TEST(BridgeX11, ResizeResizesTheWindow)
+{
+  ProbeEditor e;
+  const Window w = e.Open();
+  ASSERT_NE(w, 0u);
+  e.g->Resize(260, 120);
+  e.g->SetAllControlsDirty();
+  PumpFor(e.g, 200);
+  Peer peer;
+  Window root;
+  int x, y;
+  unsigned width, height, border, depth;
+  XGetGeometry(peer.d, w, &root, &x, &y, &width, &height, &border, &depth);
+  EXPECT_EQ(width, 260u);
+  EXPECT_EQ(height, 120u);
+  EXPECT_EQ(DifferingPixels(peer.d, w, e.g->GetDrawBitmap(), 1, nullptr), 0);
+}
+
+// A resting pointer shows the tooltip of the control under it (only with
+// tooltips enabled); a hidden pointer comes back where it was hidden.
+TEST(BridgeX11, TooltipsAndTheHiddenPointer)
+{
+  ProbeEditor e;
+  e.probe->SetTooltip("Gain of the probe");
+  e.g->EnableTooltips(true);
+  const Window w = e.Open();
+  ASSERT_NE(w, 0u);
+  const std::string win = " --window " + std::to_string(w) + " ";
+  Xdo("mousemove --sync" + win + "40 40");
+  PumpFor(e.g, 900);
+  EXPECT_NE(Xdo("search --name '^quill-tooltip$'"), "");
+  Xdo("click 1");
+  PumpFor(e.g, 100);
+  EXPECT_EQ(Xdo("search --name '^quill-tooltip$'"), "");
+
+  const std::string before = Xdo("getmouselocation --shell");
+  e.g->HideMouseCursor();
+  Xdo("mousemove --sync 700 600");
+  e.g->ShowMouseCursor();
+  PumpFor(e.g, 50);
+  EXPECT_EQ(Xdo("getmouselocation --shell").substr(0, 10), before.substr(0, 10));  // X=..\nY=..
+}
+
+// Runs `script` (xdotool commands in a shell) beside a modal call. With
+// QUILL_SCREENSHOT_DIR set, the window named `shotOf` is first written there
+// as `shotOf`.png.
 struct Beside
 {
   std::thread t;
-  explicit Beside(const std::string& script) : t([script] { (void)!std::system(script.c_str()); }) {}
+  explicit Beside(const std::string& script, const char* shotOf = nullptr)
+    : t([script, shotOf] {
+        const char* dir = std::getenv("QUILL_SCREENSHOT_DIR");
+        if (dir && shotOf)
+        {
+          const std::string id = Xdo(std::string("search --sync --name '^") + shotOf + "$'");
+          usleep(200 * 1000);
+          Peer peer;
+          const Window w = std::strtoul(id.c_str(), nullptr, 10);
+          XWindowAttributes a;
+          if (peer.d && XGetWindowAttributes(peer.d, w, &a))
+          {
+            LICE_MemBitmap back(a.width, a.height);
+            DifferingPixels(peer.d, w, &back, 1, (std::string(dir) + "/" + shotOf + ".png").c_str());
+          }
+        }
+        (void)!std::system(script.c_str());
+      })
+  {
+  }
   ~Beside() { t.join(); }
 };
 
@@ -352,7 +434,8 @@ TEST(BridgeX11, PopupMenuChoosesAnItemAndAClickOutsideChoosesNothing)
   {
     // The second item is 2 + 18 + 9 pixels down the menu.
     Beside user("w=$(xdotool search --sync --name '^quill-menu$' | head -1); "
-                "xdotool mousemove --sync --window $w 30 29 click 1");
+                "xdotool mousemove --sync --window $w 30 29 click 1",
+                "quill-menu");
     IPopupMenu* chosen = e.g->CreateIPopupMenu(&menu, &r);
     ASSERT_EQ(chosen, &menu);
     EXPECT_EQ(menu.GetChosenItemIdx(), 1);
@@ -380,7 +463,8 @@ TEST(BridgeX11, MessageBoxAnswersWithTheButtonCodes)
   };
   for (const auto& c : cases)
   {
-    Beside user(std::string("w=$(xdotool search --sync --name '^quill-message$' | head -1); xdotool ") + c.user);
+    Beside user(std::string("w=$(xdotool search --sync --name '^quill-message$' | head -1); xdotool ") + c.user,
+                c.type == 3 ? "quill-message" : nullptr);
     EXPECT_EQ(e.g->ShowMessageBox("Overwrite the file?", "Save", c.type), c.result) << c.user;
   }
 }
