@@ -279,7 +279,8 @@ struct IGraphicsLinuxView
     visual = DefaultVisual(dpy, screen);
     depth = DefaultDepth(dpy, screen);
     root = RootWindow(dpy, screen);
-    scale = X11ScaleFor(std::getenv("QUILL_UI_SCALE"), XResourceManagerString(dpy));
+    scale = g->mPreferredScale ? g->mPreferredScale
+                               : X11ScaleFor(std::getenv("QUILL_UI_SCALE"), XResourceManagerString(dpy));
     embedded = parentHandle != nullptr;
     parent = embedded ? IGraphicsLinux::XIDFromView(parentHandle) : root;
     if (embedded)
@@ -1370,6 +1371,7 @@ void* IGraphicsLinux::OpenWindow(void* parent)
 {
   CloseWindow();
   mLastError.clear();
+  mTakenAway = false;
   std::unique_ptr<IGraphicsLinuxView> view(new IGraphicsLinuxView(this));
   if (!view->Open(parent, &mLastError))
   {
@@ -1570,7 +1572,18 @@ void IGraphicsLinux::UpdateTooltips()
   mView->HideTooltip();
 }
 
-bool IGraphicsLinux::Idle() { return mView && mView->Idle(); }
+bool IGraphicsLinux::Idle()
+{
+  if (!mView) return false;
+  if (mView->Idle()) return true;
+  // A view whose parent took it away is finished: it lets go of everything.
+  if (mView->gone)
+  {
+    CloseWindow();
+    mTakenAway = true;
+  }
+  return false;
+}
 
 int IGraphicsLinux::ConnectionFd() const { return mView ? ConnectionNumber(mView->dpy) : -1; }
 
@@ -1594,11 +1607,14 @@ bool IGraphicsLinux::ShowTopLevel(const char* title)
   return true;
 }
 
-bool IGraphicsLinux::CloseRequested() const { return mView && (mView->closeRequested || mView->gone); }
+bool IGraphicsLinux::CloseRequested() const { return mTakenAway || (mView && (mView->closeRequested || mView->gone)); }
+
+void IGraphicsLinux::SetPreferredScale(int scale) { mPreferredScale = scale == 1 || scale == 2 ? scale : 0; }
 
 int IGraphicsLinux::Scale() const
 {
-  return mView ? mView->scale : X11ScaleFor(std::getenv("QUILL_UI_SCALE"), nullptr);
+  if (mView) return mView->scale;
+  return mPreferredScale ? mPreferredScale : X11ScaleFor(std::getenv("QUILL_UI_SCALE"), nullptr);
 }
 
 bool IGraphicsLinux::UsesSharedMemory() const { return mView && mView->presenter.Shared(); }

@@ -24,8 +24,10 @@
 //   g->ShowTopLevel("QuillbarTremolo");
 //   while (g->Idle()) poll({g->ConnectionFd(), POLLIN}, 1, g->MillisecondsToNextFrame());
 //
-// Scale: editor pixels show as 2 x 2 blocks when QUILL_UI_SCALE=2, or when
-// the X resource Xft.dpi is 192 or more (QUILL_UI_SCALE=1 forces 1x).
+// Scale: editor pixels show as 2 x 2 blocks when the host asks for it
+// (SetPreferredScale), else when QUILL_UI_SCALE=2, or when the X resource
+// Xft.dpi is 192 or more (QUILL_UI_SCALE=1 forces 1x). Mouse positions are
+// mapped back, so controls behave the same.
 //
 // Everything runs on the thread that opened the window.
 #pragma once
@@ -106,7 +108,8 @@ public:
 
   // ---- Driving the view ----
   // Handles pending X events and, when due, the redraw timer. False when no
-  // window is open or it is gone (closed by the user or its parent).
+  // window is open, the user asked to close it (CloseRequested), or its
+  // parent destroyed it, in which case the view has closed itself.
   bool Idle();
   // The connection's file descriptor to poll(), or -1 while closed.
   int ConnectionFd() const;
@@ -120,6 +123,9 @@ public:
   // Device pixels per editor pixel (1 or 2) of the open view, or what the
   // next one would use.
   int Scale() const;
+  // A scale the embedding host asks for (1 or 2; anything else: decide as
+  // usual), used from the next OpenWindow on.
+  void SetPreferredScale(int scale);
   // Why the last OpenWindow failed ("" after a success).
   const char* LastError() const { return mLastError.c_str(); }
   // Whether frames go through MIT-SHM (false: XPutImage) in the open view.
@@ -129,4 +135,6 @@ private:
   friend struct IGraphicsLinuxView;
   std::unique_ptr<IGraphicsLinuxView> mView;
   std::string mLastError;
+  int mPreferredScale = 0;
+  bool mTakenAway = false;
 };

@@ -95,6 +95,13 @@ TEST(BridgeRules, UnreachableDisplayFailsCleanly)
   EXPECT_EQ(g->OpenWindow(nullptr), nullptr);
   EXPECT_NE(std::string(g->LastError()).find(":4095"), std::string::npos) << g->LastError();
   EXPECT_FALSE(g->Idle());
+  // A host's scale wins over the environment; other values leave the choice to it.
+  setenv("QUILL_UI_SCALE", "1", 1);
+  g->SetPreferredScale(2);
+  EXPECT_EQ(g->Scale(), 2);
+  g->SetPreferredScale(3);
+  EXPECT_EQ(g->Scale(), 1);
+  unsetenv("QUILL_UI_SCALE");
   g->QueueMessageBoxAnswer(4);
   EXPECT_EQ(g->ShowMessageBox("text", "caption", 4), 4);
   delete plug;

@@ -510,8 +510,8 @@ TEST(BridgeX11, EmbedsInAParentWindow)
   XDestroyWindow(host.d, parent);
   XSync(host.d, False);
   EXPECT_TRUE(PumpUntil(e.g, [&] { return e.g->CloseRequested(); }));
+  EXPECT_EQ(e.g->GetWindow(), nullptr);  // closed itself
   e.g->CloseWindow();
-  EXPECT_EQ(e.g->GetWindow(), nullptr);
 }
 
 // Zenity answers the file dialog (a stand-in on PATH records its command
