@@ -457,6 +457,7 @@ TEST(RasterBlur, MatchesTheDirectFivePointBlurIncludingBordersAndCorners) {
   checkBlur(2, 2, false, 22);
   checkBlur(7, 5, false, 23);
   checkBlur(2, 9, false, 24);
+  checkBlur(23, 6, false, 29);  // rows of whole groups of four and a tail
   checkBlur(7, 5, true, 25);
   checkBlur(3, 2, true, 26);
 }
@@ -701,4 +702,29 @@ TEST(RasterHalveBlitAA, EachPixelIsTheQuarterSumOfItsBlock) {
         EXPECT_EQ(dst.at(x, y), 3u);
     }
   EXPECT_TRUE(dst.guardIntact());
+}
+
+TEST(RasterBlit, FullWeightAddAndSourceAlphaBlitsMatchTheirCombinersForEveryAlpha) {
+  // Every source alpha with random colours, over random destinations; a width
+  // that leaves pixels over at the end of each row; a blit of a bitmap onto
+  // itself, shifted by one pixel.
+  Guarded src(259, 3), base(259, 3);
+  src.randomize(21);
+  base.randomize(22);
+  for (int x = 0; x < 259; ++x) src.at(x, 1) = (src.at(x, 1) & 0xFFFFFF00u) | (LICE_pixel)(x & 0xFF);
+  src.at(0, 0) |= 0xFF;
+  src.at(1, 0) &= 0xFFFFFF00u;
+  for (int mode : {LICE_COMBINE_ADD, LICE_COMBINE_ADD | LICE_COMBINE_SOURCE_ALPHA,
+                   LICE_COMBINE_COPY | LICE_COMBINE_SOURCE_ALPHA}) {
+    Guarded got(259, 3), want(259, 3);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 259; ++x) got.at(x, y) = want.at(x, y) = base.at(x, y);
+    LICE_Blit(got.bm(), src.bm(), 0, 0, nullptr, 1.0f, mode);
+    refBlit(want, src, 0, 0, RECT{0, 0, 259, 3}, 1.0f, mode);
+    EXPECT_EQ(got.pixels(), want.pixels()) << "mode " << mode;
+    LICE_Blit(got.bm(), got.bm(), 1, 0, nullptr, 1.0f, mode);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 258; ++x) want.at(x + 1, y) = refBlitPixel(want.at(x + 1, y), want.at(x, y), 1.0f, mode);
+    EXPECT_EQ(got.pixels(), want.pixels()) << "onto itself, mode " << mode;
+  }
 }
