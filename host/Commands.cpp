@@ -252,12 +252,38 @@ volatile sig_atomic_t sStopEditing = 0;
 void StopEditing(int) { sStopEditing = 1; }
 
 // Writes the unit's state as an .aupreset file (complete or not at all).
-int SaveState(const HostUnit& unit, const std::string& path)
+// Where a command writes the unit's final settings; "" for none.
+struct SaveTargets
+{
+  std::string state, program, bank;
+  bool Any() const { return !state.empty() || !program.empty() || !bank.empty(); }
+  bool NeedPrograms() const { return !program.empty() || !bank.empty(); }
+};
+
+// True when the host must keep the unit's programs: files are loaded or saved.
+bool KeepsPrograms(const UnitSettings& settings, const SaveTargets& save)
+{
+  return !settings.bankFile.empty() || !settings.programFile.empty() || save.NeedPrograms();
+}
+
+// Writes the state, program and bank asked for (each complete or not at
+// all). The state carries the current program's name when the host keeps
+// programs. Returns an exit code.
+int SaveSettings(HostUnit& unit, HostPrograms* programs, const SaveTargets& save)
 {
   std::string error;
-  CFHolder state;
-  state.ref = unit.CopyClassInfo(&error);
-  if (!state.ref || !WritePresetFile(path, static_cast<CFDictionaryRef>(state.ref), &error))
+  if (!save.state.empty())
+  {
+    CFHolder state;
+    state.ref = programs ? programs->CopyClassInfo(unit, &error) : unit.CopyClassInfo(&error);
+    if (!state.ref || !WritePresetFile(save.state, static_cast<CFDictionaryRef>(state.ref), &error))
+    {
+      ReportError(error);
+      return kExitFailure;
+    }
+  }
+  if ((!save.program.empty() && !programs->SaveProgram(unit, save.program, &error)) ||
+      (!save.bank.empty() && !programs->SaveBank(unit, save.bank, &error)))
   {
     ReportError(error);
     return kExitFailure;
@@ -355,8 +381,8 @@ int RunRender(const RenderOptions& options)
   transport.playing = !options.stopped;
   // Program names live in the host's list once files are involved.
   HostPrograms programs;
-  const bool keepPrograms = !options.settings.bankFile.empty() || !options.settings.programFile.empty() ||
-                            !options.saveProgramFile.empty() || !options.saveBankFile.empty();
+  const SaveTargets save{options.saveStateFile, options.saveProgramFile, options.saveBankFile};
+  const bool keepPrograms = KeepsPrograms(options.settings, save);
   const int prepared = PrepareUnit(unit, rate, channels, options.blockFrames, transport, options.settings,
                                    keepPrograms ? &programs : nullptr);
   if (prepared != kExitOk) return prepared;
@@ -425,22 +451,8 @@ int RunRender(const RenderOptions& options)
 
   // The saved state, program and bank are written before the audio is put
   // in place: when one fails, the audio file does not appear.
-  if (!options.saveStateFile.empty())
-  {
-    CFHolder state;
-    state.ref = keepPrograms ? programs.CopyClassInfo(unit, &error) : unit.CopyClassInfo(&error);
-    if (!state.ref || !WritePresetFile(options.saveStateFile, static_cast<CFDictionaryRef>(state.ref), &error))
-    {
-      ReportError(error);
-      return kExitFailure;
-    }
-  }
-  if ((!options.saveProgramFile.empty() && !programs.SaveProgram(unit, options.saveProgramFile, &error)) ||
-      (!options.saveBankFile.empty() && !programs.SaveBank(unit, options.saveBankFile, &error)))
-  {
-    ReportError(error);
-    return kExitFailure;
-  }
+  const int saved = SaveSettings(unit, keepPrograms ? &programs : nullptr, save);
+  if (saved != kExitOk) return saved;
   if (!writer.Commit(&error))
   {
     ReportError(error);
@@ -666,7 +678,11 @@ int RunEdit(const EditOptions& options)
     return kExitFailure;
   }
   HostUnit unit;
-  const int prepared = PrepareUnit(unit, 44100.0, 2, 512, HostTransport{}, options.settings);
+  HostPrograms programs;
+  const SaveTargets save{options.saveStateFile, options.saveProgramFile, options.saveBankFile};
+  const bool keepPrograms = KeepsPrograms(options.settings, save);
+  const int prepared =
+    PrepareUnit(unit, 44100.0, 2, 512, HostTransport{}, options.settings, keepPrograms ? &programs : nullptr);
   if (prepared != kExitOk) return prepared;
   std::string error;
   IPlugAU* plug = nullptr;
@@ -700,6 +716,5 @@ int RunEdit(const EditOptions& options)
   sigaction(SIGTERM, &oldTerm, nullptr);
   gui->CloseWindow();
 
-  if (!options.saveStateFile.empty()) return SaveState(unit, options.saveStateFile);
-  return kExitOk;
+  return SaveSettings(unit, keepPrograms ? &programs : nullptr, save);
 }

@@ -269,9 +269,12 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions* out, bo
     const int shared = UnitSettingOption(cur, &out->settings, error);
     if (shared < 0) return false;
     if (shared > 0) continue;
-    if (cur.Current() == "--save-state")
+    if (cur.Current() == "--save-state" || cur.Current() == "--save-fxp" || cur.Current() == "--save-fxb")
     {
-      if (!cur.Value(&out->saveStateFile, error)) return false;
+      std::string* target = cur.Current() == "--save-state" ? &out->saveStateFile
+                            : cur.Current() == "--save-fxp" ? &out->saveProgramFile
+                                                            : &out->saveBankFile;
+      if (!cur.Value(target, error)) return false;
       continue;
     }
     if (cur.Current() == "--help" || cur.Current() == "-h")

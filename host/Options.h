@@ -46,6 +46,8 @@ struct EditOptions
 {
   UnitSettings settings;
   std::string saveStateFile;  // --save-state, written when the window closes
+  std::string saveProgramFile; // --save-fxp, likewise
+  std::string saveBankFile;    // --save-fxb, likewise
 };
 
 struct InfoOptions

@@ -85,7 +85,7 @@ const char* const kPresetsHelp =
 
 const char* const kEditHelp =
     "usage: quillbar-tremolo edit [--preset NAME] [--set NAME=VALUE]... [--state FILE] [--save-state FILE]\n"
-    "                 [--fxb FILE] [--fxp FILE]\n"
+    "                 [--fxb FILE] [--fxp FILE] [--save-fxp FILE] [--save-fxb FILE]\n"
     "\n"
     "Opens the plug-in's editor in a window titled \"QuillbarTremolo\" on the X display, as a host\n"
     "does, with the given settings applied in the order render applies them (state, bank, program,\n"
@@ -93,6 +93,8 @@ const char* const kEditHelp =
     "ends the program.\n"
     "  --save-state FILE   then write the final state as an .aupreset file, which\n"
     "                      'render --state FILE' reads\n"
+    "  --save-fxp FILE     then write the current program as a program file\n"
+    "  --save-fxb FILE     then write all presets as a bank file, the current one as it ends\n"
     "\n"
     "QUILL_UI_SCALE=2 shows the editor at twice its size (also chosen when Xft.dpi >= 192).\n"
     "Without a display (DISPLAY not set) it says so and exits with status 1.\n";
