@@ -35,7 +35,7 @@ namespace
 {
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDoubleClickMs = 400;
+constexpr int kDoubleClickMs = 500;
 constexpr int kDoubleClickSlop = 4;
 constexpr int kTooltipDelayMs = 600;
 // Menus, boxes and tooltips speak in the desktop's plain face.
