@@ -1017,8 +1017,11 @@ struct IGraphicsLinuxView
       }
       const IPopupMenuItem* it = m.menu->GetItem(item);
       if (it && it->GetEnabled() && it->GetSubmenu() && it->GetSubmenu()->GetNItems() > 0)
+      {
         open.push_back(OpenMenu(it->GetSubmenu(), m.x + m.width * scale - 2,
                                 m.y + m.tops[static_cast<size_t>(item)] * scale));
+        XStoreName(dpy, open.back()->w, "quill-submenu");
+      }
     };
     auto choose = [&](int level, int item) {
       MenuWin& m = *open[static_cast<size_t>(level)];
@@ -1389,6 +1392,19 @@ void IGraphicsLinux::CloseWindow()
   std::unique_ptr<IGraphicsLinuxView> view = std::move(mView);
   view->Close();
 }
+
+void IGraphicsLinux::AttachSubWindow(void* hostWindow)
+{
+  if (!hostWindow || !OpenWindow(hostWindow)) return;
+  IGraphicsLinuxView& v = *mView;
+  ErrorScope trap(v.dpy);
+  XWindowAttributes host;
+  const int w = Width() * v.scale;
+  if (XGetWindowAttributes(v.dpy, v.parent, &host) && host.width > w) XMoveWindow(v.dpy, v.win, (host.width - w) / 2, 0);
+  XRaiseWindow(v.dpy, v.win);
+}
+
+void IGraphicsLinux::RemoveSubWindow() { CloseWindow(); }
 
 void* IGraphicsLinux::GetWindow() { return mView ? ParentFromXID(mView->win) : nullptr; }
 

@@ -70,6 +70,11 @@ public:
   void CloseWindow() override;
   // The view handle, or null while closed.
   void* GetWindow() override;
+  // For hosts that hand over a window of their own rather than a place in
+  // it: opens the view as a child of `hostWindow` (ParentFromXID), centred
+  // horizontally when the host window is wider; RemoveSubWindow closes it.
+  void AttachSubWindow(void* hostWindow) override;
+  void RemoveSubWindow() override;
   // Copies the area `r` (editor pixels, clipped to the editor) of the back
   // buffer to the window; null copies everything. Headless count when closed.
   bool DrawScreen(IRECT* r) override;

@@ -40,11 +40,12 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-// Runs xdotool with `args`; its output (window ids) is returned.
+// Runs xdotool with `args` (20 s at most: a window that never comes must not
+// hang the test); its output (window ids) is returned.
 std::string Xdo(const std::string& args)
 {
   std::string out;
-  FILE* p = popen(("xdotool " + args).c_str(), "r");
+  FILE* p = popen(("timeout 20 xdotool " + args).c_str(), "r");
   if (!p) return out;
   char buf[256];
   while (fgets(buf, sizeof buf, p)) out += buf;
@@ -431,7 +432,7 @@ TEST(BridgeX11, PopupMenuChoosesAnItemAndAClickOutsideChoosesNothing)
   IRECT r(10, 10, 60, 30);
   {
     // The second item is 2 + 18 + 9 pixels down the menu.
-    Beside user("w=$(xdotool search --sync --name '^quill-menu$' | head -1); "
+    Beside user("w=$(timeout 20 xdotool search --sync --name '^quill-menu$' | head -1); "
                 "xdotool mousemove --sync --window $w 30 29 click 1",
                 "quill-menu");
     IPopupMenu* chosen = e.g->CreateIPopupMenu(&menu, &r);
@@ -439,8 +440,22 @@ TEST(BridgeX11, PopupMenuChoosesAnItemAndAClickOutsideChoosesNothing)
     EXPECT_EQ(menu.GetChosenItemIdx(), 1);
   }
   {
-    Beside user("xdotool search --sync --name '^quill-menu$' >/dev/null; xdotool mousemove --sync 900 900 click 1");
+    Beside user("timeout 20 xdotool search --sync --name '^quill-menu$' >/dev/null; xdotool mousemove --sync 900 900 click 1");
     EXPECT_EQ(e.g->CreateIPopupMenu(&menu, &r), nullptr);
+  }
+  {
+    // Resting on "More" opens its submenu to the right; its second item is chosen.
+    IPopupMenu more;
+    more.AddItem("Saw");
+    more.AddItem("Noise");
+    menu.AddSeparator();
+    menu.AddItem("More", &more);
+    Beside user("w=$(timeout 20 xdotool search --sync --name '^quill-menu$' | head -1); "
+                "xdotool mousemove --sync --window $w 30 $((2 + 3 * 18 + 7 + 9)); sleep 0.3; "
+                "s=$(xdotool search --name '^quill-submenu$' | head -1); "
+                "if [ -n \"$s\" ]; then xdotool mousemove --sync --window $s 30 29 click 1; else xdotool key Escape; fi");
+    EXPECT_EQ(e.g->CreateIPopupMenu(&menu, &r), &more);
+    EXPECT_EQ(more.GetChosenItemIdx(), 1);
   }
 }
 
@@ -461,7 +476,7 @@ TEST(BridgeX11, MessageBoxAnswersWithTheButtonCodes)
   };
   for (const auto& c : cases)
   {
-    Beside user(std::string("w=$(xdotool search --sync --name '^quill-message$' | head -1); xdotool ") + c.user,
+    Beside user(std::string("w=$(timeout 20 xdotool search --sync --name '^quill-message$' | head -1); xdotool ") + c.user,
                 c.type == 3 ? "quill-message" : nullptr);
     EXPECT_EQ(e.g->ShowMessageBox("Overwrite the file?", "Save", c.type), c.result) << c.user;
   }
@@ -505,6 +520,13 @@ TEST(BridgeX11, EmbedsInAParentWindow)
     while (XCheckTypedWindowEvent(host.d, parent, KeyPress, &ev)) parentGotKey = true;
   EXPECT_TRUE(parentGotKey);
 
+  // A legacy host window: the view sits centred along its top.
+  e.g->CloseWindow();
+  e.g->AttachSubWindow(IGraphicsLinux::ParentFromXID(parent));
+  ASSERT_NE(e.g->GetWindow(), nullptr);
+  XGetGeometry(host.d, IGraphicsLinux::XIDFromView(e.g->GetWindow()), &rootRet, &x, &y, &w, &h, &border, &depth);
+  EXPECT_EQ((std::vector<int>{x, y}), (std::vector<int>{50, 0}));
+
   XDestroyWindow(host.d, parent);
   XSync(host.d, False);
   EXPECT_TRUE(PumpUntil(e.g, [&] { return e.g->CloseRequested(); }));
@@ -545,6 +567,48 @@ TEST(BridgeX11, FileDialogAndUrlRunTheDesktopTools)
   EXPECT_EQ(hosttest::ReadText(dir / "xdg.args"), "https://example.org/manual\n");
   EXPECT_FALSE(e.g->OpenURL("http://bad address"));
   setenv("PATH", path.c_str(), 1);
+}
+
+// Text another program holds in the CLIPBOARD selection, as UTF-8.
+TEST(BridgeX11, ClipboardTextFromAnotherProgram)
+{
+  ProbeEditor e;
+  ASSERT_NE(e.Open(), 0u);
+  WDL_String text("stale");
+  EXPECT_FALSE(e.g->GetTextFromClipboard(&text));  // nobody holds it
+  EXPECT_STREQ(text.Get(), "");
+
+  Peer owner;
+  const Window w = XCreateSimpleWindow(owner.d, DefaultRootWindow(owner.d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom clipboard = XInternAtom(owner.d, "CLIPBOARD", False), utf8 = XInternAtom(owner.d, "UTF8_STRING", False);
+  XSetSelectionOwner(owner.d, clipboard, w, CurrentTime);
+  XSync(owner.d, False);
+  std::thread serve([&] {
+    for (int i = 0; i < 600; ++i, usleep(5000))
+      while (XPending(owner.d))
+      {
+        XEvent ev;
+        XNextEvent(owner.d, &ev);
+        if (ev.type != SelectionRequest) continue;
+        const XSelectionRequestEvent& rq = ev.xselectionrequest;
+        const char answer[] = "0.75 Hz";
+        XChangeProperty(owner.d, rq.requestor, rq.property, utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(answer), sizeof(answer) - 1);
+        XEvent note = {};
+        note.xselection.type = SelectionNotify;
+        note.xselection.requestor = rq.requestor;
+        note.xselection.selection = rq.selection;
+        note.xselection.target = rq.target;
+        note.xselection.property = rq.property;
+        note.xselection.time = rq.time;
+        XSendEvent(owner.d, rq.requestor, False, 0, &note);
+        XFlush(owner.d);
+        return;
+      }
+  });
+  EXPECT_TRUE(e.g->GetTextFromClipboard(&text));
+  serve.join();
+  EXPECT_STREQ(text.Get(), "0.75 Hz");
 }
 
 // Opening and closing the view many times leaves nothing behind (the
