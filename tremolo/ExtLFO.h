@@ -9,8 +9,9 @@
 //
 // All phase arithmetic is in radians; one cycle is 2*pi. The shape
 // coefficients depend only on frequency, symmetry and form and are recomputed
-// when those change, so `generate` costs one cosine and a few multiply-adds
-// per value and never allocates.
+// when those change. The audio stream costs a few vector multiply-adds per
+// value (see generate); the plot takes one cosine per point. Neither
+// allocates.
 //
 // Not thread-safe: the owner serialises every call.
 #pragma once
