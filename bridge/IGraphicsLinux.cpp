@@ -599,7 +599,7 @@ struct IGraphicsLinuxView
   void KeyDown(XKeyEvent& k)
   {
     KeySym sym = NoSymbol;
-    const std::string typed = LookupText(&k, &sym);
+    LookupText(&k, &sym);
     if (!embedded && (k.state & ControlMask) && (sym == XK_q || sym == XK_Q))
     {
       closeRequested = true;

@@ -29,6 +29,16 @@
 // Xft.dpi is 192 or more (QUILL_UI_SCALE=1 forces 1x). Mouse positions are
 // mapped back, so controls behave the same.
 //
+// Input: a window pixel (x, y) reaches the editor as (x / scale - 2,
+// y / scale - 2), the point the editor has always been given; Super with a
+// left click adds the right-button flag. A click takes the keyboard focus;
+// keys the editor does not use go back to the parent window (XSendEvent), as
+// a host would have received them.
+//
+// Menus, message boxes and tooltips are override-redirect windows named
+// "quill-menu" (and "quill-submenu"), "quill-message" and "quill-tooltip";
+// menus and boxes are modal and hold the pointer and keyboard while open.
+//
 // Everything runs on the thread that opened the window.
 #pragma once
 
