@@ -243,6 +243,10 @@ TEST(BridgeX11, WindowPixelsEqualTheBackBuffer)
     const std::string png = shotDir ? std::string(shotDir) + "/editor-" + c.scale + "x.png" : "";
     EXPECT_EQ(DifferingPixels(peer.d, w, g->GetDrawBitmap(), scale, shotDir && !c.noShm ? png.c_str() : nullptr), 0)
         << "scale " << c.scale;
+    // A knob turned by the host: only its area is redrawn and copied.
+    g->SetParameterFromPlug(1, 0.9, true);
+    PumpFor(g, 200);
+    EXPECT_EQ(DifferingPixels(peer.d, w, g->GetDrawBitmap(), scale, nullptr), 0) << "after a redraw at " << c.scale;
     g->CloseWindow();
     unsetenv("QUILL_UI_SCALE");
     unsetenv("QUILL_X11_NO_SHM");
