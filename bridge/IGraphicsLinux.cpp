@@ -1614,6 +1614,10 @@ bool IGraphicsLinux::ShowTopLevel(const char* title)
   XStoreName(v.dpy, v.win, name);
   XChangeProperty(v.dpy, v.win, v.netWmName, v.utf8, 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(name), static_cast<int>(std::strlen(name)));
+  // Lets window lists (and tests) find the program's window by its process.
+  const long pid = static_cast<long>(getpid());
+  XChangeProperty(v.dpy, v.win, XInternAtom(v.dpy, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&pid), 1);
   XClassHint* cls = XAllocClassHint();
   cls->res_name = const_cast<char*>("quillbar-tremolo");
   cls->res_class = const_cast<char*>("QuillbarTremolo");

@@ -2,7 +2,9 @@
 // (xvfb-run), driven with xdotool as a user would drive it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -253,6 +255,38 @@ TEST(BridgeX11, WindowPixelsEqualTheBackBuffer)
   }
 }
 
+// Starts `quillbar-tremolo edit ARGS` with its output in `outPath`; its pid or -1.
+pid_t SpawnEdit(const std::vector<std::string>& args, const std::string& outPath)
+{
+  std::vector<std::string> all = {QUILL_HOST_BINARY, "edit"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The visible window of process `pid` (0 when none shows up).
+unsigned long WindowOf(pid_t pid)
+{
+  return std::strtoul(Xdo("search --sync --onlyvisible --pid " + std::to_string(pid)).c_str(), nullptr, 10);
+}
+
+// The exit status of `pid`, or -1 when it did not exit normally.
+int ExitStatus(pid_t pid)
+{
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // The standalone command end to end: clicks and drags shape the sound, Ctrl+Q
 // closes the window and the state lands in the file render reads.
 TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
@@ -277,13 +311,9 @@ TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
   ASSERT_FALSE(sync.Empty() || depth.Empty() || volume.Empty());
 
   const std::string state = dir / "edited.aupreset";
-  const std::string cmd = hosttest::Quote(QUILL_HOST_BINARY) + " edit --set Depth=0.2 --set Volume=1.5 --save-state " +
-                          hosttest::Quote(state) + " >" + hosttest::Quote(dir / "out") + " 2>&1";
-  pid_t pid = 0;
-  const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
-  ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-  const std::string found = Xdo("search --sync --onlyvisible --name '^QuillbarTremolo$'");
-  const std::string win = " --window " + std::to_string(std::strtoul(found.c_str(), nullptr, 10)) + " ";
+  const pid_t pid = SpawnEdit({"--set", "Depth=0.2", "--set", "Volume=1.5", "--save-state", state}, dir / "out");
+  ASSERT_GT(pid, 0);
+  const std::string win = " --window " + std::to_string(WindowOf(pid)) + " ";
   auto at = [&](const IRECT& r, int dy = 0) {
     // Window pixels are two more than the editor's.
     return win + std::to_string(static_cast<int>(r.MW()) + 2) + " " + std::to_string(static_cast<int>(r.MH()) + 2 + dy);
@@ -294,9 +324,7 @@ TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
       at(depth, -60) + " mouseup 1");
   Xdo("mousemove --sync" + at(volume) + " click --repeat 2 --delay 60 1");
   Xdo("key ctrl+q");
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << hosttest::ReadText(dir / "out");
+  ASSERT_EQ(ExitStatus(pid), 0) << hosttest::ReadText(dir / "out");
 
   HostUnit unit;
   std::string error;
@@ -315,6 +343,44 @@ TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
   // 60 pixels up a knob of height H at gearing 4 adds 60 / H / 4 (0.25 for 60).
   EXPECT_NEAR(value(kDepthIdx), 0.2 + 60.0 / depth.H() / 4.0, 0.011);
   EXPECT_NEAR(value(kVolumeIdx), 1.0, 1e-6);  // the double click restored the default
+}
+
+// Every way of closing the window ends the command with the state saved.
+TEST(BridgeX11, EditCommandClosesEveryWayWithTheStateSaved)
+{
+  hosttest::ScratchDir dir;
+  const struct
+  {
+    const char* way;
+    std::function<void(pid_t, unsigned long)> close;
+  } cases[] = {
+      {"SIGTERM", [](pid_t pid, unsigned long) { kill(pid, SIGTERM); }},
+      {"SIGINT", [](pid_t pid, unsigned long) { kill(pid, SIGINT); }},
+      {"window manager close",
+       [](pid_t, unsigned long w) {
+         Peer wm;
+         XEvent ev = {};
+         ev.xclient.type = ClientMessage;
+         ev.xclient.window = w;
+         ev.xclient.message_type = XInternAtom(wm.d, "WM_PROTOCOLS", False);
+         ev.xclient.format = 32;
+         ev.xclient.data.l[0] = static_cast<long>(XInternAtom(wm.d, "WM_DELETE_WINDOW", False));
+         XSendEvent(wm.d, w, False, NoEventMask, &ev);
+         XSync(wm.d, False);
+       }},
+  };
+  for (const auto& c : cases)
+  {
+    const std::string state = dir / "state.aupreset";
+    unlink(state.c_str());
+    const pid_t pid = SpawnEdit({"--preset", "Gated", "--save-state", state}, dir / "out");
+    ASSERT_GT(pid, 0);
+    const unsigned long w = WindowOf(pid);
+    EXPECT_NE(w, 0u) << c.way;
+    c.close(pid, w);
+    EXPECT_EQ(ExitStatus(pid), 0) << c.way << ": " << hosttest::ReadText(dir / "out");
+    EXPECT_NE(hosttest::ReadText(state).find("Gated"), std::string::npos) << c.way;
+  }
 }
 
 // A prompt's text field takes only a number's characters, up to the
