@@ -30,6 +30,7 @@
 #include "au/IPlugAU.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 extern char** environ;
@@ -287,6 +288,31 @@ int ExitStatus(pid_t pid)
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A desktop that says Xft.dpi: 192 gets the double-size window by itself.
+TEST(BridgeX11, HighDensityDesktopDoublesTheWindow)
+{
+  Peer desktop;
+  const Atom resources = XInternAtom(desktop.d, "RESOURCE_MANAGER", False);
+  const char value[] = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+  XChangeProperty(desktop.d, DefaultRootWindow(desktop.d), resources, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(value), sizeof(value) - 1);
+  XSync(desktop.d, False);
+  ProbeEditor e;
+  const Window w = e.Open();
+  XDeleteProperty(desktop.d, DefaultRootWindow(desktop.d), resources);
+  XSync(desktop.d, False);
+  ASSERT_NE(w, 0u);
+  EXPECT_EQ(e.g->Scale(), 2);
+  XWindowAttributes a;
+  XGetWindowAttributes(desktop.d, w, &a);
+  EXPECT_EQ((std::vector<int>{a.width, a.height}), (std::vector<int>{400, 300}));
+  // The mouse is mapped back: window pixel (100, 60) is editor pixel (48, 28).
+  Xdo("mousemove --sync --window " + std::to_string(w) + " 100 60 click 1");
+  PumpUntil(e.g, [&] { return !e.probe->events.empty(); });
+  ASSERT_FALSE(e.probe->events.empty());
+  EXPECT_EQ(e.probe->events.front(), "down 48,28 L");
+}
+
 // The standalone command end to end: clicks and drags shape the sound, Ctrl+Q
 // closes the window and the state lands in the file render reads.
 TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
@@ -340,8 +366,9 @@ TEST(BridgeX11, EditCommandSavesWhatTheMouseDid)
     return static_cast<double>(v);
   };
   EXPECT_EQ(value(kSync), 1.0);
-  // 60 pixels up a knob of height H at gearing 4 adds 60 / H / 4 (0.25 for 60).
-  EXPECT_NEAR(value(kDepthIdx), 0.2 + 60.0 / depth.H() / 4.0, 0.011);
+  // 60 pixels up the 60-pixel knob at gearing 4 adds 0.25.
+  ASSERT_EQ(depth.H(), 60);
+  EXPECT_NEAR(value(kDepthIdx), 0.45, 0.006);
   EXPECT_NEAR(value(kVolumeIdx), 1.0, 1e-6);  // the double click restored the default
 }
 
