@@ -307,6 +307,29 @@ public:
   bool DrawRect(const IColor* color, IRECT* r);
   // Fills r (not clipped to the draw rectangle).
   bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = 0);
+  // ---- Shapes (back buffer pixels; clipped to the back buffer only, not to
+  // the draw rectangle; colour and blend as for the other primitives; all
+  // return true; null colours or rectangles draw nothing) ----
+  // The circle outline between angles minAngle and maxAngle (radians, 0 up, clockwise).
+  bool DrawArc(const IColor* color, float cx, float cy, float r, float minAngle, float maxAngle,
+               const IChannelBlend* blend = 0, bool antiAlias = false);
+  // A circle outline of radius r around (cx, cy).
+  bool DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend = 0,
+                  bool antiAlias = false);
+  // The outline of r with corners of cornerRadius pixels.
+  bool RoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend, int cornerRadius, bool antiAlias);
+  // Fills r with corners of cornerRadius pixels: three rectangles and four
+  // corner circles, each blended on its own (overlaps of a translucent colour
+  // come out darker).
+  bool FillRoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend, int cornerRadius, bool antiAlias);
+  // A filled circle of radius r around (cx, cy).
+  bool FillCircle(const IColor* color, int cx, int cy, float r, const IChannelBlend* blend = 0,
+                  bool antiAlias = false);
+  // A filled triangle.
+  bool FillTriangle(const IColor* color, int x1, int y1, int x2, int y2, int x3, int y3, IChannelBlend* blend);
+  // A filled convex polygon of npoints points; fewer than 3 draw nothing.
+  bool FillIConvexPolygon(const IColor* color, int* x, int* y, int npoints, const IChannelBlend* blend = 0);
+
   // Draws `str` (UTF-8) in the style `text` at the top of `r`, aligned
   // horizontally by the style, not clipped to `r`. With `measure` nothing is
   // drawn and `r` becomes the text's box: its width placed by the alignment,

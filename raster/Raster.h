@@ -11,3 +11,4 @@
 #include "raster/lice_line.h"
 #include "raster/lice_fontservice.h"
 #include "raster/lice_text.h"
+#include "raster/lice_shapes.h"

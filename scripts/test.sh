@@ -31,5 +31,5 @@ sanitized() {
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-sanitized address "$ROOT/build-asan" test_raster_png test_raster_text test_framework_iplugstructs test_framework_iplugbase test_framework_programfiles test_bridge_x11
+sanitized address "$ROOT/build-asan" test_raster_png test_raster_text test_raster_shapes test_framework_iplugstructs test_framework_iplugbase test_framework_programfiles test_bridge_x11
 sanitized thread "$ROOT/build-tsan" test_tremolo_concurrency test_tremolo_plot test_editor_text
