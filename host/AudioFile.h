@@ -34,12 +34,17 @@ public:
   // Length in frames as the header states it; may be 0 or wrong for
   // formats without one, so readers read to the end regardless.
   int64_t Frames() const { return mInfo.frames; }
+  // Frames a RIFF WAV file's data chunk declares (libsndfile's Frames()
+  // counts only what is there), for telling a cut-short file; -1 for other
+  // formats, compressed data or a size left open by a streaming writer.
+  int64_t DeclaredFrames() const { return mDeclaredFrames; }
   const std::string& Path() const { return mPath; }
 
 private:
   SNDFILE* mFile = nullptr;
   SF_INFO mInfo{};
   std::string mPath;
+  int64_t mDeclaredFrames = -1;
 };
 
 class AudioFileWriter

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "au/IPlugAU.h"
@@ -358,6 +359,22 @@ void ReportWarning(const std::string& message)
 
 int RunRender(const RenderOptions& options)
 {
+  // Writing one of these over another would destroy the input or one of the
+  // results; the comparison goes by file identity, not by spelling.
+  const std::pair<const char*, std::string> files[] = {{"IN", options.input},
+                                                       {"OUT", options.output},
+                                                       {"--save-state", options.saveStateFile},
+                                                       {"--save-fxp", options.saveProgramFile},
+                                                       {"--save-fxb", options.saveBankFile}};
+  for (size_t i = 0; i < sizeof files / sizeof files[0]; ++i)
+    for (size_t j = i + 1; j < sizeof files / sizeof files[0]; ++j)
+      if (!files[i].second.empty() && !files[j].second.empty() && SameFile(files[i].second, files[j].second))
+      {
+        ReportError(std::string(files[i].first) + " and " + files[j].first + " name the same file (" +
+                    files[j].second + "); give them different files");
+        return kExitUsage;
+      }
+
   std::string error;
   AudioFileReader reader;
   if (!reader.Open(options.input, &error))
@@ -448,6 +465,20 @@ int RunRender(const RenderOptions& options)
     progress.Update(done);
   }
   progress.Finish();
+
+  // libsndfile stops quietly where a cut-short file ends.
+  const int64_t declared = reader.DeclaredFrames();
+  if (declared > done)
+  {
+    const std::string what = options.input + " is cut short: its header declares " + std::to_string(declared) +
+                             " frames but only " + std::to_string(done) + " are there";
+    if (!options.allowShort)
+    {
+      ReportError(what + "; nothing was written (--allow-short renders what is there)");
+      return kExitFailure;
+    }
+    ReportWarning(what + "; rendered those");
+  }
 
   // The saved state, program and bank are written before the audio is put
   // in place: when one fails, the audio file does not appear.

@@ -203,6 +203,11 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
       if (!NoValueExpected(cur, error)) return false;
       out->stopped = true;
     }
+    else if (name == "--allow-short")
+    {
+      if (!NoValueExpected(cur, error)) return false;
+      out->allowShort = true;
+    }
     else if (name == "--quiet" || name == "-q")
     {
       if (!NoValueExpected(cur, error)) return false;

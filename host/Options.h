@@ -34,6 +34,7 @@ struct RenderOptions
   int blockFrames = 512;      // --block, 1..65536
   bool stopped = false;       // --stopped
   bool quiet = false;         // --quiet
+  bool allowShort = false;    // --allow-short
 };
 
 struct SnapshotOptions

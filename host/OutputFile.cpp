@@ -132,3 +132,18 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
   OutputFile out;
   return out.Open(path, error) && out.Write(data, size, error) && out.Commit(error);
 }
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+  struct stat sa, sb;
+  const bool hasA = stat(a.c_str(), &sa) == 0, hasB = stat(b.c_str(), &sb) == 0;
+  if (hasA || hasB) return hasA && hasB && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  // Neither exists yet: the same name in the same folder.
+  const size_t slashA = a.rfind('/'), slashB = b.rfind('/');
+  const std::string nameA = slashA == std::string::npos ? a : a.substr(slashA + 1);
+  const std::string nameB = slashB == std::string::npos ? b : b.substr(slashB + 1);
+  if (nameA != nameB) return false;
+  struct stat fa, fb;
+  return stat(FolderOf(a).c_str(), &fa) == 0 && stat(FolderOf(b).c_str(), &fb) == 0 && fa.st_dev == fb.st_dev &&
+         fa.st_ino == fb.st_ino;
+}

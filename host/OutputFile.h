@@ -45,5 +45,10 @@ private:
   bool mOwnsFd = false;
 };
 
+// True when the two paths name one file: the same device and inode for
+// files that exist, the same folder and name for ones yet to be made (so
+// "out.wav" and "./out.wav" match, and so do two links to one file).
+bool SameFile(const std::string& a, const std::string& b);
+
 // Whole-file write through OutputFile. False with *error set on failure.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string* error);

@@ -58,7 +58,11 @@ const char* const kRenderHelp =
     "  --stopped           report the transport as stopped\n"
     "\n"
     "  --block FRAMES      frames per render call, 1-65536 (default 512)\n"
-    "  --quiet             no progress bar (shown for inputs over 10 s on a terminal)\n";
+    "  --quiet             no progress bar (shown for inputs over 10 s on a terminal)\n"
+    "  --allow-short       render an input whose audio ends before its header says (a warning\n"
+    "                      instead of an error)\n"
+    "\n"
+    "IN, OUT and the files the --save options write must all be different files.\n";
 
 const char* const kInfoHelp =
     "usage: quillbar-tremolo info [--json]\n"

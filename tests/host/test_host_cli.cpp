@@ -330,6 +330,52 @@ TEST(HostErrors, BrokenOrForeignPresetFilesAreRefusedWithoutOutput)
   EXPECT_NE(foreign.err.find("another plug-in"), std::string::npos) << foreign.err;
 }
 
+TEST(HostErrors, FilesNamingOneFileTwiceAreRefusedAndLeftAlone)
+{
+  ScratchDir dir;
+  ASSERT_TRUE(WriteAudio(dir / "in.wav", Noise(2, 44100, 0.1)));
+  const std::string original = ReadText(dir / "in.wav");
+  ASSERT_EQ(mkdir((dir / "sub").c_str(), 0777), 0);
+  ASSERT_EQ(link((dir / "in.wav").c_str(), (dir / "hard.wav").c_str()), 0);
+  // Each pair spelled differently: identity, not text, decides.
+  const std::vector<std::vector<std::string>> cases = {
+      {dir / "in.wav", dir / "sub/../in.wav"},
+      {dir / "in.wav", dir / "hard.wav"},
+      {dir / "in.wav", dir / "out.wav", "--save-state", dir / "./in.wav"},
+      {dir / "in.wav", dir / "out.wav", "--save-state", dir / "sub/../out.wav"},
+  };
+  for (const auto& c : cases)
+  {
+    std::vector<std::string> args = {"render"};
+    args.insert(args.end(), c.begin(), c.end());
+    const RunResult r = RunHost(dir, args);
+    EXPECT_EQ(r.exitCode, 2) << c[1] << "\n" << r.err;
+    EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadText(dir / "in.wav"), original);
+  ExpectNoLeftovers(dir, {"in.wav", "hard.wav", "sub"});
+}
+
+TEST(HostErrors, CutShortWavIsAnErrorUnlessAllowed)
+{
+  ScratchDir dir;
+  ASSERT_TRUE(WriteAudio(dir / "full.wav", Noise(2, 44100, 0.1), SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+  // The header still declares 4410 frames; 1000 remain.
+  const std::string full = ReadText(dir / "full.wav");
+  const size_t dataAt = full.find("data") + 8;
+  std::ofstream(dir / "short.wav", std::ios::binary) << full.substr(0, dataAt + 1000 * 4);
+
+  const RunResult refused = RunHost(dir, {"render", dir / "short.wav", dir / "out.wav"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("cut short"), std::string::npos) << refused.err;
+  EXPECT_FALSE(FileExists(dir / "out.wav"));
+
+  const RunResult allowed = RunHost(dir, {"render", dir / "short.wav", dir / "out.wav", "--allow-short"});
+  EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+  EXPECT_NE(allowed.err.find("warning"), std::string::npos) << allowed.err;
+  EXPECT_EQ(ReadAudio(dir / "out.wav").Frames(), 1000u);
+}
+
 TEST(HostErrors, UsageMistakesExitWith2)
 {
   ScratchDir dir;
