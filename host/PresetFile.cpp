@@ -302,6 +302,13 @@ CFPropertyListRef CreatePropertyListFromXML(const char* xml, size_t length, std:
     *error = "too large for a preset";
     return nullptr;
   }
+  // XML text never holds a NUL byte; libplist would keep one inside a string
+  // or key and then fail an assertion when the text is read out.
+  if (memchr(xml, 0, length))
+  {
+    *error = "not a property list (the text holds a NUL byte)";
+    return nullptr;
+  }
   // <plist> itself is one level above the objects.
   if (XmlNestingDepth(xml, length) > kMaxDepth + 1)
   {
@@ -367,16 +374,20 @@ CFDictionaryRef ReadPresetFile(const std::string& path, const PresetIdentity& ex
     return nullptr;
   }
   std::string reason;
-  CFPropertyListRef plist = CreatePropertyListFromXML(bytes.data(), bytes.size(), &reason);
-  if (!plist)
-  {
-    *error = path + ": " + reason;
-    return nullptr;
-  }
+  CFDictionaryRef dict = CreateClassInfoFromXML(bytes.data(), bytes.size(), expected, &reason);
+  if (!dict) *error = path + ": " + reason;
+  return dict;
+}
+
+CFDictionaryRef CreateClassInfoFromXML(const char* xml, size_t length, const PresetIdentity& expected,
+                                       std::string* error)
+{
+  CFPropertyListRef plist = CreatePropertyListFromXML(xml, length, error);
+  if (!plist) return nullptr;
   if (CFGetTypeID(plist) != CFDictionaryGetTypeID())
   {
     CFRelease(plist);
-    *error = path + ": not a preset (the property list holds no dictionary)";
+    *error = "not a preset (the property list holds no dictionary)";
     return nullptr;
   }
   CFDictionaryRef dict = static_cast<CFDictionaryRef>(plist);
@@ -390,22 +401,22 @@ CFDictionaryRef ReadPresetFile(const std::string& path, const PresetIdentity& ex
   CFTypeRef data = GetValue(dict, kAUPresetDataKey);
   if (missing)
   {
-    *error = path + ": not a preset (no integer \"" + missing + "\")";
+    *error = std::string("not a preset (no integer \"") + missing + "\")";
   }
   else if (!name || CFGetTypeID(name) != CFStringGetTypeID())
   {
-    *error = path + ": not a preset (no string \"name\")";
+    *error = "not a preset (no string \"name\")";
   }
   else if (!data || CFGetTypeID(data) != CFDataGetTypeID())
   {
     // The unit would refuse it too, but only after selecting the preset by
     // name; refusing here leaves the unit untouched.
-    *error = path + ": broken preset (no \"data\" block)";
+    *error = "broken preset (no \"data\" block)";
   }
   else if (static_cast<OSType>(type) != expected.type || static_cast<OSType>(subtype) != expected.subtype ||
            static_cast<OSType>(manufacturer) != expected.manufacturer)
   {
-    *error = path + ": a preset of another plug-in ('" + FourCCText(static_cast<OSType>(type)) + "' '" +
+    *error = "a preset of another plug-in ('" + FourCCText(static_cast<OSType>(type)) + "' '" +
              FourCCText(static_cast<OSType>(subtype)) + "' '" + FourCCText(static_cast<OSType>(manufacturer)) +
              "', expected '" + FourCCText(expected.type) + "' '" + FourCCText(expected.subtype) + "' '" +
              FourCCText(expected.manufacturer) + "')";

@@ -27,6 +27,11 @@ struct PresetIdentity
 // than `expected`.
 CFDictionaryRef ReadPresetFile(const std::string& path, const PresetIdentity& expected, std::string* error);
 
+// The same checks on a file's bytes already in memory; *error then holds the
+// reason alone, without a path.
+CFDictionaryRef CreateClassInfoFromXML(const char* xml, size_t length, const PresetIdentity& expected,
+                                       std::string* error);
+
 // Writes `classInfo` as an XML property list to `path` (complete or not at
 // all). False with *error set when the dictionary holds something a property
 // list cannot (or is null) or the file cannot be written.

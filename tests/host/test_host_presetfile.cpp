@@ -192,6 +192,10 @@ TEST(PresetFile, RefusalsSayWhatIsWrong)
       {"data-as-string", Plist("<dict>" + keys + "<key>name</key><string>n</string><key>data</key><string>x</string></dict>"),
        "\"data\""},
       {"deep", Plist(deep), "nested too deeply"},
+      // One corrupted byte in a saved name: libplist would keep it and assert.
+      {"nul-in-name", Plist("<dict>" + keys + "<key>name</key><string>Ga" + std::string(1, '\0') +
+                            "ted</string><key>data</key><data>AA==</data></dict>"),
+       "NUL byte"},
       {"foreign", Plist("<dict><key>version</key><integer>1</integer><key>type</key><integer>1635083896</integer>"
                         "<key>subtype</key><integer>1</integer><key>manufacturer</key><integer>1366057586</integer>"
                         "<key>name</key><string>n</string><key>data</key><data>AA==</data></dict>"),
