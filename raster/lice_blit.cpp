@@ -60,10 +60,6 @@ inline LICE_pixel* pixelAt(const LICE_IBitmap* bm, int x, int y) {
   return LICE_RowPtr(bm, bm->getBits(), y) + x;
 }
 
-inline void combineFrom(LICE_pixel* d, LICE_pixel s, int w, LICE_CombineFunc fn) {
-  fn((LICE_pixel_chan*)d, LICE_PixelR(s), LICE_PixelG(s), LICE_PixelB(s), LICE_PixelA(s), w);
-}
-
 template <class C>
 inline void combinePixel(LICE_pixel* d, LICE_pixel s, int w) {
   C::doPix((LICE_pixel_chan*)d, LICE_PixelR(s), LICE_PixelG(s), LICE_PixelB(s), LICE_PixelA(s), w);

@@ -6,8 +6,6 @@ IRadioButtonCap::IRadioButtonCap(IPlugBase* plug, IRECT rect, int paramIdx, int 
                                  IBitmap* caption, int captionDX, int captionDY, EDirection direction,
                                  bool reverse, bool hideCaption)
   : IRadioButtonsControl(plug, rect, paramIdx, nButtons, button, direction, reverse),
-    mCaptionDX(captionDX),
-    mCaptionDY(captionDY),
     mHideCaption(hideCaption)
 {
   // Without a caption the control is a plain radio row, not a crash.

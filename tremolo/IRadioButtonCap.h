@@ -26,7 +26,6 @@ public:
 
 private:
   IBitmap* mCaption = nullptr;
-  int mCaptionDX, mCaptionDY;
   IRECT mCaptionRECT;
   bool mHideCaption;
 };

@@ -26,14 +26,19 @@ inline ComponentDescription TremoloDescription()
   return cd;
 }
 
+// The exported entry takes its storage as void*, the registry's type says
+// Handle. Calling a function through a pointer of another type is undefined,
+// so the registry gets this forwarder of the right type.
+inline ComponentResult TremoloEntry(ComponentParameters* params, Handle storage)
+{
+  return QuillbarTremolo_Entry(params, storage);
+}
+
 inline Component TremoloComponent()
 {
   static Component sComponent = [] {
     ComponentDescription cd = TremoloDescription();
-    // The exported entry takes its storage as void*, the registry's type
-    // says Handle: the same pointer, as the component resource binds it.
-    return QuillRegisterComponent(&cd, reinterpret_cast<ComponentRoutineProcPtr>(&QuillbarTremolo_Entry),
-                                  "quillbarfx: QuillbarTremolo");
+    return QuillRegisterComponent(&cd, &TremoloEntry, "quillbarfx: QuillbarTremolo");
   }();
   return sComponent;
 }

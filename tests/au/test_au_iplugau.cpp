@@ -719,13 +719,21 @@ ComponentResult GroupedEntry(ComponentParameters* params, Handle storage)
   return IPlugAUEntry(params, storage);
 }
 
-AudioUnitParameterInfo ParamInfo(AudioUnit unit, AudioUnitElement i)
+// The host owns the strings of an answer: they are released here, with the
+// unit name's text kept in *unitName.
+AudioUnitParameterInfo ParamInfo(AudioUnit unit, AudioUnitElement i, std::string* unitName = nullptr)
 {
   AudioUnitParameterInfo info;
   memset(&info, 0, sizeof(info));
   UInt32 size = sizeof(info);
   EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info, &size),
             noErr);
+  if (unitName) *unitName = ToStd(info.unitName);
+  for (CFStringRef* s : {&info.unitName, &info.cfNameString})
+  {
+    if (*s) CFRelease(*s);
+    *s = nullptr;
+  }
   return info;
 }
 } // namespace
@@ -748,9 +756,10 @@ protected:
 
 TEST_F(AUGroupedTest, UnitsFollowTheParameterKindAndLabel)
 {
-  AudioUnitParameterInfo time = ParamInfo(unit, 0);
+  std::string unitName;
+  AudioUnitParameterInfo time = ParamInfo(unit, 0, &unitName);
   EXPECT_EQ(time.unit, static_cast<UInt32>(kAudioUnitParameterUnit_CustomUnit));
-  EXPECT_EQ(ToStd(time.unitName), "ms");
+  EXPECT_EQ(unitName, "ms");
   EXPECT_EQ(ParamInfo(unit, 1).unit, static_cast<UInt32>(kAudioUnitParameterUnit_Indexed));
   EXPECT_EQ(ParamInfo(unit, 3).unit, static_cast<UInt32>(kAudioUnitParameterUnit_Generic));
   EXPECT_EQ(ParamInfo(unit, 4).unit, static_cast<UInt32>(kAudioUnitParameterUnit_Indexed));

@@ -17,14 +17,26 @@ namespace
 {
 std::atomic<long> gAllocations{0};
 }
-void* operator new(std::size_t n)
+// Every form is replaced: product code uses the nothrow and array ones, and
+// memory from one family must not be returned through another.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
 {
   ++gAllocations;
-  if (void* p = std::malloc(n ? n : 1)) return p;
+  return std::malloc(n ? n : 1);
+}
+void* operator new(std::size_t n)
+{
+  if (void* p = operator new(n, std::nothrow)) return p;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t n) { return operator new(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return operator new(n, std::nothrow); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 using namespace tremolo_config;
 

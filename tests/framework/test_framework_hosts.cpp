@@ -59,7 +59,8 @@ TEST(GetHostNameStr, SomeIdentifiedHostsHaveNoDisplayName)
   EXPECT_EQ(HostName(kHostSonar), "Sonar");
   EXPECT_EQ(HostName(kHostVST3TestHost), "VST3PluginTestHost");
   EXPECT_EQ(HostName(kHostUninit), "Unknown");
-  EXPECT_EQ(HostName((EHost)99), "Unknown");
+  // An unnamed value the enum can still hold (it spans -32..31).
+  EXPECT_EQ(HostName(static_cast<EHost>(31)), "Unknown");
 
   // every selectable host's display name (where it has one) identifies it again
   for (int h = 1; h <= 28; ++h)

@@ -58,13 +58,6 @@ TEST_F(KnobFixture, TopLeftAlignmentKeepsTheBasePlaceAndPutsTheCaptionThere) {
   EXPECT_EQ(c->GetCaptionRECT(), IRECT(10, 20, 110, 110));
 }
 
-TEST_F(KnobFixture, UnknownAlignmentOnlyStoresTheValue) {
-  IKnobMultiControlCap* c = Attach(10, 20, &caption.bitmap, static_cast<EAlignment>(5));
-  EXPECT_EQ(*c->GetRECT(), IRECT(10, 20, 70, 80));
-  EXPECT_TRUE(c->GetCaptionRECT().Empty());
-  EXPECT_EQ(c->GetAlignment(), 5);
-}
-
 TEST_F(KnobFixture, HorizontalStripsCentreOneFrameWidth) {
   Strip wide(40, 30, 5, kKnobTag, true);
   IKnobMultiControlCap* c = Attach(100, 100, nullptr, kAlignCentred, &wide.bitmap);
