@@ -11,6 +11,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev libplist-dev
   libx11-dev libxext-dev xvfb xauth xdotool
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Set-up, build, then every test through ctest. Non-zero exit on any failure.
+# Set-up, build, then every test through ctest; then the whole suite again
+# under AddressSanitizer + UndefinedBehaviorSanitizer, every fuzz target for a
+# short while, and the threaded tests and stress host under ThreadSanitizer.
+# Non-zero exit on any failure.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$ROOT/scripts/setup.sh"
@@ -10,8 +13,32 @@ bash "$ROOT/scripts/check_paths.sh"
 quill_build "$ROOT/build"
 ctest --test-dir "$ROOT/build" --output-on-failure --parallel "$(nproc)"
 
-# The sanitizer runs build only the test programs that exercise untrusted input
-# (the PNG corpus) and cross-thread access (render vs. parameter changes).
+# Each further stage says how long it took, so the CI budget stays visible.
+stage() { echo "== $1: $(( SECONDS - STAGE_START )) s"; STAGE_START=$SECONDS; }
+STAGE_START=$SECONDS
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS=print_stacktrace=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang,
+# so that calls through mistyped function pointers are caught too). The same
+# tree builds the fuzz targets, which then run briefly each from their seeds.
+echo "== address,undefined sanitizers: every test, then every fuzz target"
+SAN="$ROOT/build-san"
+cmake -S "$ROOT" -B "$SAN" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS=-O1 -DCMAKE_CXX_FLAGS=-O1 \
+  -DQUILL_SANITIZE=address,undefined -DQUILL_FUZZ=ON -DQUILL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$SAN" --parallel "$(nproc)"
+stage "sanitized build"
+ctest --test-dir "$SAN" --output-on-failure --parallel "$(nproc)" --no-tests=error
+stage "sanitized tests"
+QUILL_SAN_BUILD="$SAN" bash "$ROOT/scripts/fuzz.sh" all "${QUILL_FUZZ_SECONDS:-20}"
+stage "fuzzing"
+
+# ThreadSanitizer: the cross-thread tests (render against parameter changes,
+# the text caches) and a short run of the stress host.
 sanitized() {
   local kind="$1" dir="$2"; shift 2
   local targets=()
@@ -28,8 +55,5 @@ sanitized() {
   regex="^($(IFS='|'; echo "${targets[*]}"))\$"
   ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" -L "$regex" --no-tests=error
 }
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-sanitized address "$ROOT/build-asan" test_raster_png test_raster_text test_raster_shapes test_framework_iplugstructs test_framework_iplugbase test_framework_programfiles test_bridge_x11
-sanitized thread "$ROOT/build-tsan" test_tremolo_concurrency test_tremolo_plot test_editor_text
+sanitized thread "$ROOT/build-tsan" test_tremolo_concurrency test_tremolo_plot test_editor_text quill-stress
+stage "thread sanitizer"
