@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "framework/Log.h"
 
@@ -194,6 +195,15 @@ void IPlugBase::SetBlockSize(int blockSize)
   if (blockSize < 0) blockSize = 0;
   if (blockSize == mBlockSize) return;
 
+  // Connected channels can point into their scratch too (float input is
+  // converted there); those must follow it as well, or a render before the
+  // next attach reads freed memory.
+  std::vector<bool> inInScratch(static_cast<size_t>(NInChannels())), outInScratch(static_cast<size_t>(NOutChannels()));
+  for (int i = 0; i < NInChannels(); ++i)
+    inInScratch[static_cast<size_t>(i)] = *mInChannels.Get(i)->mSrc == mInChannels.Get(i)->mScratchBuf.Get();
+  for (int i = 0; i < NOutChannels(); ++i)
+    outInScratch[static_cast<size_t>(i)] = *mOutChannels.Get(i)->mDest == mOutChannels.Get(i)->mScratchBuf.Get();
+
   bool ok = true;
   for (int i = 0; ok && i < NInChannels(); ++i) ok = mInChannels.Get(i)->mScratchBuf.Resize(blockSize) != nullptr;
   for (int i = 0; ok && i < NOutChannels(); ++i) ok = mOutChannels.Get(i)->mScratchBuf.Resize(blockSize) != nullptr;
@@ -208,16 +218,17 @@ void IPlugBase::SetBlockSize(int blockSize)
   mBlockSize = blockSize;
   ZeroScratchBuffers();
 
-  // a resize may move the scratch storage: unconnected channels must follow it
+  // a resize may move the scratch storage: unconnected channels, and
+  // connected ones that were using it, must follow it
   for (int i = 0; i < NInChannels(); ++i)
   {
     InChannel* ch = mInChannels.Get(i);
-    if (!ch->mConnected) *ch->mSrc = ch->mScratchBuf.Get();
+    if (!ch->mConnected || inInScratch[static_cast<size_t>(i)]) *ch->mSrc = ch->mScratchBuf.Get();
   }
   for (int i = 0; i < NOutChannels(); ++i)
   {
     OutChannel* ch = mOutChannels.Get(i);
-    if (!ch->mConnected) *ch->mDest = ch->mScratchBuf.Get();
+    if (!ch->mConnected || outInScratch[static_cast<size_t>(i)]) *ch->mDest = ch->mScratchBuf.Get();
   }
 }
 

@@ -288,6 +288,20 @@ TEST(Processing, ScratchBuffersAreZeroedOnlyWhenTheBlockSizeChanges)
   ASSERT_EQ(p.seenInputs[0].size(), 4096u);
   EXPECT_EQ(p.seenInputs[0], std::vector<double>(4096, 0.0))
       << "a new block size must zero the scratch buffer the channel reads";
+
+  // A connected channel fed floats reads them from its scratch as well; it
+  // must follow the scratch too, not keep reading the freed one.
+  ProbePlug q(0, "1-1");
+  q.SetBlockSize(4);
+  q.SetInputChannelConnections(0, 1, true);
+  q.SetOutputChannelConnections(0, 1, false);
+  std::vector<float> in(4, 0.5f);
+  float* ins[] = {in.data()};
+  q.AttachInputBuffers(0, 1, ins, 4);
+  q.SetBlockSize(4096);
+  q.ProcessBuffers(0.0, 4096);
+  ASSERT_EQ(q.seenInputs[0].size(), 4096u);
+  EXPECT_EQ(q.seenInputs[0], std::vector<double>(4096, 0.0));
 }
 
 TEST(Processing, FloatBuffersAreConvertedInAndOut)
