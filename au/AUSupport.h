@@ -24,6 +24,14 @@ T Arg(const ComponentParameters* params, int k)
 // Size of the properties that hand over one pointer or object reference.
 constexpr UInt32 kPtrSize = sizeof(void*);
 
+// True for the sample rates the time computations stay finite at, 1 Hz to
+// 10 MHz: a denormal or astronomically large rate, finite and positive though
+// it is, turns the tremolo's output into NaN.
+inline bool UsableSampleRate(double sr)
+{
+  return sr >= 1.0 && sr <= 1e7;
+}
+
 // A new UTF-8 string (null text counts as ""); null when memory is short.
 CFStringRef MakeCFString(const char* cStr);
 

@@ -552,8 +552,7 @@ ComponentResult AUProperties::SetConnection(IPlugAU& p, const AUPropertyWrite& w
 ComponentResult AUProperties::SetSampleRate(IPlugAU& p, const AUPropertyWrite& w)
 {
   const Float64 sr = w.Value<Float64>();
-  // A rate of zero, below or NaN would divide every time computation.
-  if (!(sr > 0.0) || std::isinf(sr)) return kAudioUnitErr_InvalidPropertyValue;
+  if (!au_support::UsableSampleRate(sr)) return kAudioUnitErr_InvalidPropertyValue;
   p.SetSampleRate(sr);
   p.Reset();
   return noErr;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "au/AUSupport.h"
 #include "framework/IFlushDenormals.h"
 
 namespace
@@ -204,7 +205,7 @@ ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement 
   if (!accepted) return kAudioUnitErr_FormatNotSupported;
   pBus->mNHostChannels = nHostChannels;
   const double sr = pASBD->mSampleRate;
-  if (sr > 0.0 && !std::isinf(sr) && sr != GetSampleRate())
+  if (au_support::UsableSampleRate(sr) && sr != GetSampleRate())
   {
     SetSampleRate(sr);
     // What a write of the sample-rate property does, so that whatever runs

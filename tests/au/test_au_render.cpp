@@ -404,6 +404,30 @@ TEST_F(AURenderTest, EveryWayOfSettingTheRateReachesTheLfoBeforeTheNextRender)
   }
 }
 
+TEST_F(AURenderTest, SampleRatesTheTimingCannotUseAreRefusedAndTheAudioStaysFinite)
+{
+  Prepare();
+  AudioStreamBasicDescription asbd;
+  for (Float64 sr : {0.0, -44100.0, std::nan(""), HUGE_VAL, 4.5e-317, 0.001, 1e300})
+  {
+    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
+              kAudioUnitErr_InvalidPropertyValue) << sr;
+    // A stream format carrying such a rate keeps the rate the unit has.
+    MakeDefaultASBD(&asbd, sr, 2, false);
+    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd,
+                                   sizeof(asbd)),
+              noErr);
+  }
+  Float64 now = 0.0;
+  UInt32 size = sizeof(now);
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &now, &size), noErr);
+  EXPECT_EQ(now, 44100.0);
+  BufferList out(2, 512);
+  ASSERT_EQ(Render(out, 0, 512), noErr);
+  for (int c = 0; c < 2; ++c)
+    for (UInt32 i = 0; i < 512; ++i) ASSERT_TRUE(std::isfinite(out.channel(c)[i])) << c << " " << i;
+}
+
 TEST_F(AURenderTest, ACycleOfConnectionsIsRefusedOrFailsInsteadOfRecursing)
 {
   Prepare();
