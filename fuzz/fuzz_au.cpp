@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct Session
   int depth = 0; // re-entry guard: a host's own callbacks do not recurse forever
   Float64 beat = 0.0, tempo = 120.0;
   float inputLevel = 0.5f;
+  bool trace = false;
 };
 Session gSession;
 
@@ -264,7 +266,9 @@ void SetProperty(FuzzedDataProvider& in, AudioUnit unit, AudioUnit other)
 {
   const AudioUnitScope scope = in.ConsumeBool() ? in.ConsumeIntegralInRange<UInt32>(0, 2) : AnyScope(in);
   const AudioUnitElement element = in.ConsumeBool() ? 0 : AnyIndex(in);
-  switch (in.ConsumeIntegralInRange(0, 8))
+  const int kind = in.ConsumeIntegralInRange(0, 8);
+  if (gSession.trace) fprintf(stderr, "  set property kind %d, scope %u, element %u\n", kind, scope, element);
+  switch (kind)
   {
   case 0:
   {
@@ -272,8 +276,9 @@ void SetProperty(FuzzedDataProvider& in, AudioUnit unit, AudioUnit other)
     AudioUnitPropertyID id = in.ConsumeIntegralInRange<UInt32>(0, 60);
     if (CarriesPointers(id)) id = kAudioUnitProperty_SampleRate;
     std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64));
-    AudioUnitSetProperty(unit, id, scope, element, bytes.empty() ? nullptr : bytes.data(),
-                         static_cast<UInt32>(bytes.size()));
+    const OSStatus st = AudioUnitSetProperty(unit, id, scope, element, bytes.empty() ? nullptr : bytes.data(),
+                                             static_cast<UInt32>(bytes.size()));
+    if (gSession.trace) fprintf(stderr, "  property %u, %zu bytes: status %d\n", id, bytes.size(), static_cast<int>(st));
     break;
   }
   case 1:
@@ -323,9 +328,17 @@ void SetProperty(FuzzedDataProvider& in, AudioUnit unit, AudioUnit other)
   }
   case 7:
   {
-    // Another unit upstream, or none. (A unit never feeds itself here.)
-    AudioUnitConnection conn = {in.ConsumeBool() ? other : nullptr, AnyIndex(in), in.ConsumeIntegralInRange<UInt32>(0, 2)};
+    // Another unit upstream, the unit itself, or none; sometimes the other
+    // unit is fed back from this one, closing a cycle.
+    const int pick = in.ConsumeIntegralInRange(0, 3);
+    AudioUnitConnection conn = {pick == 0 ? nullptr : pick == 1 ? unit : other, AnyIndex(in),
+                                in.ConsumeIntegralInRange<UInt32>(0, 2)};
     AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, scope, element, &conn, sizeof conn);
+    if (pick == 3)
+    {
+      AudioUnitConnection back = {unit, 0, 0};
+      AudioUnitSetProperty(other, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &back, sizeof back);
+    }
     break;
   }
   default:
@@ -391,11 +404,24 @@ void Render(FuzzedDataProvider& in, AudioUnit unit, Float64* sampleTime)
   {
     st = AudioUnitRender(unit, &flags, &ts, bus, frames, list);
   }
+  if (gSession.trace) fprintf(stderr, "  render %u frames, %d buffers, bus %u: status %d\n", frames, nBuffers, bus, static_cast<int>(st));
   if (st != noErr) return;
   for (int b = 0; b < nBuffers; ++b)
   {
     const float* out = static_cast<const float*>(list->mBuffers[b].mData);
-    if (out && !Finite(out, frames)) abort(); // finite in, finite out
+    if (out && !Finite(out, frames)) // finite in, finite out
+    {
+      fprintf(stderr, "non-finite output: %u frames, input level %g, tempo %g, beat %g; parameters:", frames,
+              static_cast<double>(gSession.inputLevel), gSession.tempo, gSession.beat);
+      for (AudioUnitParameterID id = 0; id < kNumParams; ++id)
+      {
+        AudioUnitParameterValue v = 0.0f;
+        AudioUnitGetParameter(unit, id, kAudioUnitScope_Global, 0, &v);
+        fprintf(stderr, " %g", static_cast<double>(v));
+      }
+      fprintf(stderr, "\n");
+      abort();
+    }
   }
 }
 
@@ -404,16 +430,22 @@ void Render(FuzzedDataProvider& in, AudioUnit unit, Float64* sampleTime)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   FuzzedDataProvider in(data, size);
-  fuzzunit::OpenUnit open, upstream;
+  // The upstream unit lives across inputs (opening costs more than most
+  // inputs); its input is cut from this one when the input ends.
+  static fuzzunit::OpenUnit upstream;
+  fuzzunit::OpenUnit open;
   AudioUnit unit = open.unit;
   gSession = Session();
   gSession.unit = unit;
   gSession.in = &in;
   Float64 sampleTime = 0.0;
-  bool listening = false;
+  // QUILL_FUZZ_TRACE=1 lists the steps of an input, for reading a crash.
+  const bool trace = gSession.trace = getenv("QUILL_FUZZ_TRACE") != nullptr;
   for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step)
   {
-    switch (in.ConsumeIntegralInRange(0, 14))
+    const int op = in.ConsumeIntegralInRange(0, 15);
+    if (trace) fprintf(stderr, "step %d: operation %d\n", step, op);
+    switch (op)
     {
     case 0: GetPlainProperty(in, unit); break;
     case 1: GetObjectProperty(in, unit); break;
@@ -442,7 +474,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       const AudioUnitPropertyID id = in.ConsumeIntegralInRange<UInt32>(0, 60);
       if (in.ConsumeBool()) AudioUnitAddPropertyListener(unit, id, &Listener, nullptr);
       else AudioUnitRemovePropertyListenerWithUserData(unit, id, &Listener, nullptr);
-      listening = true;
       break;
     }
     case 12:
@@ -471,17 +502,49 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       AudioUnitScheduleParameters(unit, events.empty() ? nullptr : events.data(), count);
       break;
     }
+    case 14:
+    {
+      // MIDI as an instrument host would send it, to an effect.
+      switch (in.ConsumeIntegralInRange(0, 3))
+      {
+      case 0:
+        MusicDeviceMIDIEvent(unit, in.ConsumeIntegral<UInt32>(), in.ConsumeIntegral<UInt32>(), in.ConsumeIntegral<UInt32>(),
+                             in.ConsumeIntegral<UInt32>());
+        break;
+      case 1:
+      {
+        const std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64));
+        MusicDeviceSysEx(unit, bytes.empty() ? nullptr : bytes.data(), static_cast<UInt32>(bytes.size()));
+        break;
+      }
+      case 2:
+      {
+        MusicDeviceNoteParams note;
+        memset(&note, 0, sizeof note);
+        note.argCount = 2;
+        note.mPitch = AnyFloat(in);
+        note.mVelocity = AnyFloat(in);
+        NoteInstanceID id = 0;
+        MusicDeviceStartNote(unit, 0, 0, in.ConsumeBool() ? &id : nullptr, in.ConsumeIntegral<UInt32>(),
+                             in.ConsumeBool() ? &note : nullptr);
+        break;
+      }
+      default: MusicDeviceStopNote(unit, 0, in.ConsumeIntegral<UInt32>(), in.ConsumeIntegral<UInt32>()); break;
+      }
+      break;
+    }
     default:
     {
       // Host timing and the level of the audio it feeds: extremes included.
       gSession.tempo = in.ConsumeBool() ? static_cast<Float64>(AnyFloat(in)) : in.ConsumeFloatingPoint<double>();
       gSession.beat = in.ConsumeFloatingPoint<double>();
-      gSession.inputLevel = in.ConsumeBool() ? in.ConsumeFloatingPoint<float>() : 1e-39f;
-      if (!std::isfinite(gSession.inputLevel)) gSession.inputLevel = 0.0f;
+      // Any level a gain of a few times cannot overflow, or a denormal.
+      gSession.inputLevel = in.ConsumeBool() ? in.ConsumeFloatingPointInRange<float>(-1e30f, 1e30f) : 1e-39f;
       break;
     }
     }
   }
-  (void)listening;
+  AudioUnitConnection none = {nullptr, 0, 0};
+  AudioUnitSetProperty(upstream.unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &none, sizeof none);
   return 0;
 }
