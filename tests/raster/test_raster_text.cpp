@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "raster/lice_blit.h"
@@ -327,4 +328,54 @@ TEST(RasterText, DrawGlyphExCutsToTheBitmap) {
   EXPECT_EQ(g.at(2, 0), 0u);
   EXPECT_EQ(g.at(0, 1), 0u);
   EXPECT_TRUE(g.guardIntact());
+}
+
+TEST(RasterText, FontFlagsTransformTheCapturedCoverage) {
+  // Each flag's glyph is derived from the plain glyph independently here.
+  LICE_CachedFont plain;
+  plain.SetFromHFont(makeFont(20), LICE_CF_OWNS_FONT);
+  measureWidth(plain, "R");
+  const LICE_CachedFont::charEnt* p = plain.findChar('R');
+  const unsigned char* pc = plain.GetCoverage(p);
+  ASSERT_NE(pc, nullptr);
+  const int W = p->width, H = p->height;
+  auto P = [&](int x, int y) -> int {
+    return x >= 0 && y >= 0 && x < W && y < H ? pc[y * W + x] : -1;
+  };
+  auto mono = [&](int x, int y) { return P(x, y) > 130 ? 255 : (P(x, y) < 0 ? -1 : 0); };
+  struct Case {
+    int flags;
+    bool turned;
+    std::function<int(int, int)> expect;  // coverage at (x, y) of the flagged glyph
+  } cases[] = {
+      {LICE_CF_VERTICAL, true, [&](int x, int y) { return P(y, H - 1 - x); }},
+      {LICE_CF_VERTICAL | LICE_CF_BOTTOM_UP, true, [&](int x, int y) { return P(W - 1 - y, x); }},
+      {LICE_CF_INVERT, false, [&](int x, int y) { return 255 - P(x, y); }},
+      {LICE_CF_MONO, false, mono},
+      {LICE_CF_SHADOW, false,
+       [&](int x, int y) {
+         if (mono(x, y)) return mono(x, y);
+         return mono(x - 1, y) == 255 || mono(x - 1, y - 1) == 255 || mono(x, y - 1) == 255 ? 128 : 0;
+       }},
+      {LICE_CF_OUTLINE, false,
+       [&](int x, int y) {
+         if (mono(x, y)) return mono(x, y);
+         return mono(x, y - 1) == 255 || mono(x, y + 1) == 255 || mono(x - 1, y) == 255 || mono(x + 1, y) == 255
+                    ? 128
+                    : 0;
+       }},
+  };
+  for (const Case& c : cases) {
+    LICE_CachedFont font;
+    font.SetFromHFont(makeFont(20), LICE_CF_OWNS_FONT | c.flags);
+    measureWidth(font, "R");
+    const LICE_CachedFont::charEnt* e = font.findChar('R');
+    const unsigned char* cov = font.GetCoverage(e);
+    ASSERT_NE(cov, nullptr) << c.flags;
+    ASSERT_EQ(e->width, c.turned ? H : W) << c.flags;
+    ASSERT_EQ(e->height, c.turned ? W : H) << c.flags;
+    for (int y = 0; y < e->height; ++y)
+      for (int x = 0; x < e->width; ++x)
+        ASSERT_EQ(cov[y * e->width + x], c.expect(x, y)) << "flags " << c.flags << " at " << x << "," << y;
+  }
 }
