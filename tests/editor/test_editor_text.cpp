@@ -138,6 +138,13 @@ TEST_F(TextTest, EmptyOrNullStringsNeitherDrawNorCreateFonts)
   EXPECT_EQ(r, IRECT(0, 0, 100, 20));
   EXPECT_EQ(IGraphics::FontCache().Count(), before);
   EXPECT_EQ(text.mCached, nullptr);
+  // A size no font can have: false, nothing cached, and the next call tries again.
+  IText huge(100000, &COLOR_WHITE, "DejaVu Sans");
+  char str[] = "x";
+  EXPECT_FALSE(g->DrawIText(&huge, str, &r));
+  EXPECT_FALSE(g->MeasureIText(&huge, str, &r));
+  EXPECT_EQ(huge.mCached, nullptr);
+  EXPECT_EQ(IGraphics::FontCache().Count(), before);
   EXPECT_EQ(Inked().R, -1);
 }
 
