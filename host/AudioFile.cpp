@@ -1,5 +1,7 @@
 #include "host/AudioFile.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -116,8 +118,9 @@ bool AudioFileWriter::Open(const std::string& path, int channels, int sampleRate
   info.samplerate = sampleRate;
   info.channels = channels;
   info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  // libsndfile closes the descriptor with the file.
-  mFile = sf_open_fd(mOut.ReleaseDescriptor(), SFM_WRITE, &info, SF_TRUE);
+  // The descriptor stays ours: it outlives sf_close(), which writes the
+  // final header, so that Commit() syncs the complete file before renaming.
+  mFile = sf_open_fd(mOut.Descriptor(), SFM_WRITE, &info, SF_FALSE);
   if (!mFile)
   {
     *error = "cannot write " + path + ": " + sf_strerror(nullptr);
@@ -135,15 +138,23 @@ bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error
     *error = "cannot write " + mOut.Path() + ": " + sf_strerror(mFile);
     return false;
   }
+  // The disk writes this chunk while the next one is rendered, instead of
+  // all of it at once while Commit() waits.
+  const off_t end = lseek(mOut.Descriptor(), 0, SEEK_CUR);
+  if (end > mWrittenBack)
+  {
+    mOut.StartWriteback(mWrittenBack, end - mWrittenBack);
+    mWrittenBack = end;
+  }
   return true;
 }
 
 bool AudioFileWriter::Commit(std::string* error)
 {
-  sf_write_sync(mFile);
   const int err = sf_error(mFile);
   const std::string reason = sf_strerror(mFile);
-  // Closing writes the final header; a full disk can fail here too.
+  // Closing writes the final header (the descriptor stays open); a full
+  // disk can fail here too. The data sync follows in mOut.Commit().
   const int closeErr = sf_close(mFile);
   mFile = nullptr;
   if (err != SF_ERR_NO_ERROR || closeErr != 0)

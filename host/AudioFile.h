@@ -68,4 +68,5 @@ private:
   SNDFILE* mFile = nullptr;
   OutputFile mOut;
   int mChannels = 0;
+  int64_t mWrittenBack = 0;  // bytes handed to the disk so far
 };

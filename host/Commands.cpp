@@ -416,7 +416,11 @@ int RunRender(const RenderOptions& options)
   // each chunk: a few hundred large reads and writes instead of one pair per
   // block. Every buffer is made here, before the loop.
   const size_t block = static_cast<size_t>(options.blockFrames);
-  const size_t chunkFrames = block * std::max<size_t>(1, kStreamChunkFrames / block);
+  size_t chunkFrames = block * std::max<size_t>(1, kStreamChunkFrames / block);
+  // A short file needs no more than its own length (in whole blocks): the
+  // buffer is zeroed when made, which would cost more than the render.
+  if (reader.Frames() > 0 && static_cast<uint64_t>(reader.Frames()) < chunkFrames)
+    chunkFrames = (static_cast<size_t>(reader.Frames()) + block - 1) / block * block;
   const size_t nch = static_cast<size_t>(channels);
   std::vector<float> chunk(chunkFrames * nch);  // interleaved, input then output
   std::vector<float> planes(block * 4);

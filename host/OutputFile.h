@@ -4,9 +4,11 @@
 // stays on one file system and is atomic); Commit() renames it over the
 // target, and destroying an uncommitted OutputFile removes the temporary.
 // A failed run therefore never leaves a half-written output behind, and an
-// existing file of that name stays as it was until the new one is complete.
+// existing file of that name stays as it was until the new one is complete
+// and on disk.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class OutputFile
@@ -28,8 +30,14 @@ public:
   int ReleaseDescriptor();
   // Writes all `size` bytes; false with *error set on a short write.
   bool Write(const void* data, size_t size, std::string* error);
-  // Flushes, closes and renames the temporary to the target. False with
-  // *error set (and the temporary removed) on failure.
+  // Asks the kernel to start writing `length` bytes from `offset` to disk
+  // now, without waiting, so that the data sync in Commit() finds little
+  // left to do. Any thread that writes the file may call it; no effect
+  // when not open or not supported.
+  void StartWriteback(int64_t offset, int64_t length);
+  // Syncs the data to disk (when the descriptor is still ours), closes and
+  // renames the temporary to the target. False with *error set (and the
+  // temporary removed, any existing target untouched) on failure.
   bool Commit(std::string* error);
   // Removes the temporary; no effect once committed.
   void Discard();
