@@ -36,7 +36,8 @@ enum EAPI
   kAPIAU = 2,
   kAPIRTAS = 3,
   kAPIAAX = 4,
-  kAPISA = 5
+  kAPISA = 5,
+  kAPILV2 = 6
 };
 
 // What the plug-in factory hands to the adapter's constructor.

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "au/IPlugAU_ViewFactory.h"
 #include "bridge/IGraphicsLinux.h"
 #include "editor/IGraphicsHeadless.h"
+#if !defined(QUILL_API_LV2)
+#include "au/IPlugAU_ViewFactory.h"
+#endif
 #include "tremolo/IKnobMultiControlCap.h"
 #include "tremolo/IPlotControl.h"
 #include "tremolo/IRadioButtonCap.h"
@@ -36,7 +38,7 @@ int TruncToIndex(double value)
 } // namespace
 
 QuillbarTremolo::QuillbarTremolo(IPlugInstanceInfo instanceInfo)
-  : IPlugAU(instanceInfo, kNumParams, kChannelIO, kNumPresets, kEffectName, kProductName, kMfrName,
+  : IPlug(instanceInfo, kNumParams, kChannelIO, kNumPresets, kEffectName, kProductName, kMfrName,
             kVendorVersion, kUniqueID, kMfrID, kLatency, kDoesMidi, kDoesChunks, kIsInstrument,
             kSideChainChannels)
 {
@@ -450,7 +452,7 @@ void QuillbarTremolo::MergeTremAmp(std::vector<double>& amp)
 
 // ---------------------------------------------------------------------------
 
-IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps)
+IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps)
 {
   if (!plug || width <= 0 || height <= 0) return nullptr;
   // With an X display named the editor can open a live window; without one
@@ -459,7 +461,7 @@ IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps)
   return new IGraphicsHeadless(plug, width, height, fps);
 }
 
-IPlugAU* MakePlug()
+IPlug* MakePlug()
 {
   // Hosts may open several instances from several threads at once.
   static WDL_Mutex sMutex;
@@ -475,7 +477,10 @@ IPlugAU* MakePlug()
 }
 
 // ---------------------------------------------------------------------------
-// Entry points and the view factory class
+// Audio Unit entry points and the view factory class (other formats export
+// their own entry from their adapter)
+
+#if !defined(QUILL_API_LV2)
 
 extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* pPlug)
 {
@@ -503,4 +508,5 @@ AUCocoaUIBase* CreateQuillbarTremoloView() { return new (std::nothrow) QuillbarT
 [[maybe_unused]] const bool sViewFactoryRegistered =
   QuillRegisterViewFactoryClass(kViewFactoryClassName, CreateQuillbarTremoloView);
 } // namespace
+#endif
 #endif

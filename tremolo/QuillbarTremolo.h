@@ -24,7 +24,7 @@
 #include <mutex>
 #include <vector>
 
-#include "au/IPlugAU.h"
+#include "tremolo/QuillbarTremoloFormat.h"
 #include "tremolo/ExtLFO.h"
 #include "tremolo/MidiTempo.h"
 #include "tremolo/QuillbarTremoloConfig.h"
@@ -33,7 +33,7 @@ class IControl;
 class IGraphics;
 class IPlotControl;
 
-class QuillbarTremolo : public IPlugAU
+class QuillbarTremolo : public IPlug
 {
 public:
   // Declares the parameters and the five factory presets. The LFO is
@@ -175,17 +175,19 @@ private:
 
 // Creates a tremolo while holding a process-wide mutex (the host may open
 // several instances at once). Null if construction fails.
-IPlugAU* MakePlug();
+IPlug* MakePlug();
 
 // The platform's graphics context for `plug`: width x height pixels (> 0),
 // `fps` redraws per second (<= 0: the framework's default). The only place
 // that chooses the platform layer: headless (no window) on this platform.
 // The caller owns the result until it attaches it; null for a null plug.
-IGraphics* MakeGraphics(IPlugAU* plug, int width, int height, int fps = 0);
+IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps = 0);
 
+#if !defined(QUILL_API_LV2)
 // The Audio Unit component entry a host calls with a selector; returns the
 // adapter's status code (noErr on success). Never throws.
 extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* pPlug);
 // The legacy view component entry; returns the adapter's status code. Never
 // throws.
 extern "C" ComponentResult QuillbarTremolo_ViewEntry(ComponentParameters* params, void* pView);
+#endif

@@ -485,8 +485,8 @@ TEST(Identity, VersionsAndApiNames)
   EXPECT_STREQ(p.GetAPIString(), "AU");
   EXPECT_STREQ(p.GetArchString(), "x64");
 
-  const char* names[] = {"VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", ""};
-  for (int api = 0; api <= 6; ++api)
+  const char* names[] = {"VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", "LV2", ""};
+  for (int api = 0; api <= 7; ++api)
   {
     TestPlug q(0, "1-1", 0, 0, (EAPI)api);
     EXPECT_STREQ(q.GetAPIString(), names[api]) << api;
