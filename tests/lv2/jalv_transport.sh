@@ -15,18 +15,27 @@ export JACK_NO_AUDIO_RESERVATION=1
 export LV2_PATH="$lv2dir"
 work="$(mktemp -d)"
 pids=()
+# stop PID: asks it to end, and makes it after two seconds.
+stop() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 20); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
 cleanup() {
   local i
-  exec 3>&- 4>&- 2>/dev/null || true
+  { printf 'quit\n' >&3; } 2>/dev/null || true
+  exec 3>&- 4>&-
   # Clients first, the server last: a server stopped under its clients
   # waits for them to time out.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}"; done
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT
 
 jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
 pids+=($!)
@@ -43,24 +52,23 @@ jalv -n tremolo "${controls[@]}" "$uri" <"$work/jalv" >"$work/jalv.log" 2>&1 &
 pids+=($!)
 exec 4>"$work/jalv"
 
-# A steady tone: the metronome's beep lasting almost the whole beat.
-beat_ms=$((60000 / ${bpm%.*}))
-jack_metro -n tone -b "$bpm" -f 440 -A 0.5 -D $((beat_ms - 5)) >/dev/null 2>&1 &
+# A steady tone (JACK's example client plays a sine).
+jack_simple_client tone >/dev/null 2>&1 &
 pids+=($!)
 
-for _ in $(seq 100); do
+# A loaded machine may take a while to start them.
+for _ in $(seq 400); do
   ports="$(jack_lsp 2>/dev/null || true)"
-  grep -q '^tremolo:out_r$' <<<"$ports" && grep -q '^tone:' <<<"$ports" && break
+  grep -q '^tremolo:out_r$' <<<"$ports" && grep -q '^tone:output2$' <<<"$ports" && break
   sleep 0.05
 done
-tone="$(grep '^tone:' <<<"$ports" | head -1)"
 if ! grep -q '^tremolo:out_r$' <<<"$ports"; then
   echo "jalv did not start:" >&2
   cat "$work/jalv.log" >&2
   exit 1
 fi
-jack_connect "$tone" tremolo:in_l
-jack_connect "$tone" tremolo:in_r
+jack_connect tone:output1 tremolo:in_l
+jack_connect tone:output2 tremolo:in_r
 
 # Transport master at the tempo, rolling from the start.
 printf 'master\ntempo %s\nlocate 0\nplay\n' "$bpm" >&3

@@ -153,13 +153,15 @@ TEST(Jalv, FollowsTheJackTransportTempo)
   // Sixteenths at 90 BPM are 6 Hz; the free rate (2.3 Hz) and the rate
   // without host time (8 Hz at 120) are both far from it.
   const std::string out = testing::TempDir() + "jalv.wav";
-  ASSERT_EQ(Shell("bash " QUILL_SOURCE_DIR "/tests/lv2/jalv_transport.sh " + kLV2Dir + " " QUILL_LV2_URI " 90 4 " +
+  ASSERT_EQ(Shell("timeout -k 5 90 bash " QUILL_SOURCE_DIR "/tests/lv2/jalv_transport.sh " + kLV2Dir + " " QUILL_LV2_URI " 90 4 " +
                 out + " tempo_sync=1 depth=1 note=4 shape=0 frequency=2.3"),
             "");
   const Audio a = ReadWav(out);
   ASSERT_EQ(a.channels.size(), 2u);
   ASSERT_GT(a.channels[0].size(), static_cast<size_t>(a.rate * 3));
-  for (int c = 0; c < 2; ++c) EXPECT_NEAR(ModulationHz(a.channels[c], a.rate), 6.0, 0.15) << "channel " << c;
+  // Recorded in real time on a shared machine, where a late cycle can drop a
+  // few milliseconds: the tolerance allows that, not the other rates.
+  for (int c = 0; c < 2; ++c) EXPECT_NEAR(ModulationHz(a.channels[c], a.rate), 6.0, 0.4) << "channel " << c;
 }
 
 } // namespace
