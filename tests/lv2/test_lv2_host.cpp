@@ -196,6 +196,43 @@ struct Timeline
   }
 };
 
+// The Audio Unit's view of a Timeline: the host callbacks answer from the
+// record the test sets before each render.
+struct HostClock
+{
+  ITimeInfo now;
+
+  static OSStatus BeatAndTempo(void* user, Float64* beat, Float64* tempo)
+  {
+    const ITimeInfo& t = static_cast<HostClock*>(user)->now;
+    if (beat) *beat = t.mPPQPos;
+    if (tempo) *tempo = t.mTempo;
+    return noErr;
+  }
+  static OSStatus MusicalTime(void* user, UInt32* toNextBeat, Float32* num, UInt32* denom, Float64* downBeat)
+  {
+    const ITimeInfo& t = static_cast<HostClock*>(user)->now;
+    if (toNextBeat) *toNextBeat = 0;
+    if (num) *num = static_cast<Float32>(t.mNumerator);
+    if (denom) *denom = static_cast<UInt32>(t.mDenominator);
+    if (downBeat) *downBeat = t.mLastBar;
+    return noErr;
+  }
+  static OSStatus State(void* user, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling,
+                        Float64* cycleStart, Float64* cycleEnd)
+  {
+    const ITimeInfo& t = static_cast<HostClock*>(user)->now;
+    if (playing) *playing = t.mTransportIsRunning;
+    if (changed) *changed = false;
+    if (sample) *sample = t.mSamplePos;
+    if (cycling) *cycling = false;
+    if (cycleStart) *cycleStart = -1.0;
+    if (cycleEnd) *cycleEnd = -1.0;
+    return noErr;
+  }
+  HostCallbackInfo Callbacks() { return HostCallbackInfo{this, &BeatAndTempo, &MusicalTime, &State}; }
+};
+
 struct TimedEvent
 {
   int frame;   // run frame
@@ -231,7 +268,11 @@ protected:
     EXPECT_NE(lv2.instance, nullptr);
     if (!lv2.instance) return 1e9;
     AudioUnit au = OpenUnit();
-    IPlugAU* auPlug = reinterpret_cast<IPlugAU*>(GetComponentInstanceStorage(au));
+    HostClock clock;
+    HostCallbackInfo callbacks = clock.Callbacks();
+    EXPECT_EQ(AudioUnitSetProperty(au, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks,
+                                   sizeof(callbacks)),
+              noErr);
     for (int i = 0; i < kNumParams; ++i)
     {
       lv2.control[i] = params[i];
@@ -263,7 +304,7 @@ protected:
       {
         if (cut > from)
         {
-          auPlug->SetHostTime(timeline.At(from));
+          clock.now = timeline.At(from);
           BufferList out(2, cut - from);
           EXPECT_EQ(Render(out, from, cut - from, au), noErr);
           for (int c = 0; c < 2; ++c)
