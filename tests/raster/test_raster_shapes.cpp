@@ -121,6 +121,29 @@ TEST(RasterShapes, AntiAliasedFillCoversTheCircleArea) {
   }
 }
 
+TEST(RasterShapes, LargeCopyFillsBlendLikeTheCopyCombiner) {
+  // Each pixel's weight is read back from an add-mode drawing of full white
+  // on black (255 * wt / 256 = wt - 1 for wt >= 1; weight 1 and 0 leave a
+  // copy unchanged alike) and replayed through the copy combiner.
+  for (bool aa : {false, true}) {
+    Guarded weights(60, 60), drawn(60, 60), ref(60, 60);
+    drawn.randomize(5);
+    ref.randomize(5);
+    const LICE_pixel colour = LICE_MakePixel(10, 240, 99, 70);
+    LICE_FillCircle(weights.bm(), 29.6f, 30.2f, 21.3f, kWhite, 0.3f, LICE_COMBINE_ADD, aa);
+    LICE_FillCircle(drawn.bm(), 29.6f, 30.2f, 21.3f, colour, 0.3f, LICE_COMBINE_COPY, aa);
+    int covered = 0;
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 60; ++x)
+        if (const int v = LICE_PixelR(weights.at(x, y))) {
+          ++covered;
+          LICE_CombinePixels2(&ref.at(x, y), 10, 240, 99, 70, v + 1, LICE_COMBINE_COPY);
+        }
+    EXPECT_GT(covered, 1300) << aa;
+    EXPECT_EQ(drawn.pixels(), ref.pixels()) << aa;
+  }
+}
+
 TEST(RasterShapes, ArcsDrawTheirQuartersOnly) {
   Guarded full(41, 41), circle(41, 41), quarter(41, 41);
   LICE_Circle(circle.bm(), 20.0f, 20.0f, 12.0f, kWhite, 1.0f, LICE_COMBINE_COPY, false);
@@ -173,6 +196,19 @@ TEST(RasterShapes, TrianglesAndDegeneratePolygons) {
   LICE_FillTriangle(g.bm(), 0, 0, 4, 0, 0, 4, kOne, 1.0f, LICE_COMBINE_ADD);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) ASSERT_EQ(LICE_PixelR(g.at(x, y)), (y <= 4 && x <= 4 - y) ? 1 : 0) << x << "," << y;
+
+  // A large fill at a weight without a packed mix gives, pixel for pixel,
+  // what the copy combiner gives.
+  Guarded big(100, 100), ref(100, 100), mask(100, 100);
+  big.randomize(3);
+  ref.randomize(3);
+  const LICE_pixel colour = LICE_MakePixel(200, 17, 99, 140);
+  LICE_FillTriangle(big.bm(), 0, 0, 99, 0, 0, 99, colour, 0.3f, LICE_COMBINE_COPY);
+  LICE_FillTriangle(mask.bm(), 0, 0, 99, 0, 0, 99, kWhite, 1.0f, LICE_COMBINE_COPY);
+  const auto covered = touched(mask);
+  EXPECT_GT(covered.size(), 4900u);
+  for (auto& p : covered) LICE_PutPixel(ref.bm(), p.first, p.second, colour, 0.3f, LICE_COMBINE_COPY);
+  EXPECT_EQ(big.pixels(), ref.pixels());
 
   Guarded row(8, 4);
   LICE_FillTrapezoid(row.bm(), 2, 5, 1, 0, 7, 1, kOne, 1.0f, LICE_COMBINE_ADD);  // y1 == y2: first span only
