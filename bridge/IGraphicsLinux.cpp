@@ -84,6 +84,34 @@ private:
   bool mOuter;
 };
 
+// Xlib's own handler for a broken connection ends the process. Ours lets a
+// view's connection break without that (its exit handler then ends just the
+// view) and leaves every other connection to the handler that was there.
+std::vector<Display*> sViewDisplays;
+XIOErrorHandler sPreviousIOHandler = nullptr;
+bool sIOHandlerInstalled = false;
+int ConnectionBroke(Display* d)
+{
+  if (std::find(sViewDisplays.begin(), sViewDisplays.end(), d) != sViewDisplays.end()) return 0;
+  return sPreviousIOHandler ? sPreviousIOHandler(d) : 0;
+}
+
+void WatchConnection(Display* d, XIOErrorExitHandler onLost, void* view)
+{
+  if (!sIOHandlerInstalled)
+  {
+    sPreviousIOHandler = XSetIOErrorHandler(ConnectionBroke);
+    sIOHandlerInstalled = true;
+  }
+  sViewDisplays.push_back(d);
+  XSetIOErrorExitHandler(d, onLost, view);
+}
+
+void UnwatchConnection(Display* d)
+{
+  sViewDisplays.erase(std::remove(sViewDisplays.begin(), sViewDisplays.end(), d), sViewDisplays.end());
+}
+
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 std::string LookupText(XKeyEvent* ev, KeySym* sym)
@@ -217,6 +245,7 @@ struct IGraphicsLinuxView
   GC gc = nullptr;
   int scale = 1;
   bool embedded = false, gone = false, closeRequested = false, mapped = false;
+  bool connectionLost = false;  // the server went away: no more requests
   Atom wmProtocols = 0, wmDelete = 0, xembedInfo = 0, clipboard = 0, utf8 = 0, clipProp = 0, netWmName = 0;
   X11Presenter presenter;
   Clock::time_point nextTick;
@@ -274,6 +303,9 @@ struct IGraphicsLinuxView
       *error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
       return false;
     }
+    // Xlib ends the process when a connection breaks; this one's loss only
+    // ends the view, so a host (or the edit command's saving) carries on.
+    WatchConnection(dpy, ConnectionLost, this);
     ErrorScope trap(dpy);
     screen = DefaultScreen(dpy);
     visual = DefaultVisual(dpy, screen);
@@ -353,9 +385,26 @@ struct IGraphicsLinuxView
     XFlush(dpy);
   }
 
+  static void ConnectionLost(Display*, void* view)
+  {
+    IGraphicsLinuxView* v = static_cast<IGraphicsLinuxView*>(view);
+    v->connectionLost = v->gone = true;
+  }
+
   void Close()
   {
     if (!dpy) return;
+    if (connectionLost)
+    {
+      // Nothing can be asked of the server any more: free what is ours.
+      presenter.Release(true);
+      entry.presenter.Release(true);
+      tipPresenter.Release(true);
+      entry.w = tipWin = 0;
+      g->mCursorHidden = false;
+      if (gc) XFreeGC(dpy, gc);  // client memory; the request goes nowhere
+    }
+    else
     {
       ErrorScope trap(dpy);
       CloseEntry(false);
@@ -369,6 +418,7 @@ struct IGraphicsLinuxView
       if (win && !gone) XDestroyWindow(dpy, win);
     }
     XCloseDisplay(dpy);
+    UnwatchConnection(dpy);
     dpy = nullptr;
     win = 0;
   }
@@ -1374,7 +1424,7 @@ void* IGraphicsLinux::OpenWindow(void* parent)
 {
   CloseWindow();
   mLastError.clear();
-  mTakenAway = false;
+  mTakenAway = mLostDisplay = false;
   std::unique_ptr<IGraphicsLinuxView> view(new IGraphicsLinuxView(this));
   if (!view->Open(parent, &mLastError))
   {
@@ -1595,6 +1645,7 @@ bool IGraphicsLinux::Idle()
   // A view whose parent took it away is finished: it lets go of everything.
   if (mView->gone)
   {
+    mLostDisplay = mView->connectionLost;
     CloseWindow();
     mTakenAway = true;
   }

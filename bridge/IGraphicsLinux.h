@@ -141,6 +141,9 @@ public:
   // A scale the embedding host asks for (1 or 2; anything else: decide as
   // usual), used from the next OpenWindow on.
   void SetPreferredScale(int scale);
+  // True when the view ended because the X server went away (the view
+  // closed itself; the process carries on).
+  bool LostDisplay() const { return mLostDisplay; }
   // Why the last OpenWindow failed ("" after a success).
   const char* LastError() const { return mLastError.c_str(); }
   // Whether frames go through MIT-SHM (false: XPutImage) in the open view.
@@ -151,5 +154,5 @@ private:
   std::unique_ptr<IGraphicsLinuxView> mView;
   std::string mLastError;
   int mPreferredScale = 0;
-  bool mTakenAway = false;
+  bool mTakenAway = false, mLostDisplay = false;
 };

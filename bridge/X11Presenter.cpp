@@ -91,13 +91,16 @@ bool X11Presenter::Init(Display* dpy, Visual* visual, int depth, int w, int h)
   return true;
 }
 
-void X11Presenter::Release()
+void X11Presenter::Release(bool connectionLost)
 {
   if (!mImage) return;
   if (mShared)
   {
-    XShmDetach(mDpy, &mShm);
-    XSync(mDpy, False);
+    if (!connectionLost)
+    {
+      XShmDetach(mDpy, &mShm);
+      XSync(mDpy, False);
+    }
     mImage->data = nullptr;
     XDestroyImage(mImage);
     shmdt(mShm.shmaddr);

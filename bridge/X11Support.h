@@ -28,8 +28,9 @@ public:
   // as a scale x scale block, and puts it into `win` at (dx + r.L * scale,
   // dy + r.T * scale). Waits for the server to have read shared memory.
   void Put(Window win, GC gc, LICE_IBitmap* src, IRECT r, int scale, int dx, int dy);
-  // Frees the image and detaches shared memory. Safe to call twice.
-  void Release();
+  // Frees the image and detaches shared memory (without telling the server
+  // when `connectionLost`). Safe to call twice.
+  void Release(bool connectionLost = false);
   // Whether the image lives in shared memory.
   bool Shared() const { return mShared; }
 

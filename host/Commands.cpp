@@ -757,6 +757,7 @@ int RunEdit(const EditOptions& options)
   }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
+  if (gui->LostDisplay()) ReportWarning("the X display went away; the settings made so far are kept");
   gui->CloseWindow();
 
   return SaveSettings(unit, keepPrograms ? &programs : nullptr, save);

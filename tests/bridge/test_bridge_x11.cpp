@@ -410,6 +410,37 @@ TEST(BridgeX11, EditCommandClosesEveryWayWithTheStateSaved)
   }
 }
 
+// When the X server goes away the command still saves what was set, and a
+// view in a host would end without taking the host with it.
+TEST(BridgeX11, EditCommandSurvivesTheServerGoingAway)
+{
+  hosttest::ScratchDir dir;
+  // A server of our own, on a display number it picks.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const std::string fd = std::to_string(fds[1]);
+  const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24", nullptr};
+  pid_t server = -1;
+  ASSERT_EQ(posix_spawnp(&server, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  close(fds[1]);
+  char number[16] = {};
+  ASSERT_GT(read(fds[0], number, sizeof(number) - 1), 0);
+  close(fds[0]);
+  const std::string saved = std::getenv("DISPLAY");
+  setenv("DISPLAY", (":" + std::to_string(std::atoi(number))).c_str(), 1);
+  const std::string state = dir / "state.aupreset";
+  const pid_t pid = SpawnEdit({"--preset", "Hard Pan", "--save-state", state}, dir / "out");
+  const unsigned long w = WindowOf(pid);
+  setenv("DISPLAY", saved.c_str(), 1);
+  EXPECT_NE(w, 0u);
+  kill(server, SIGTERM);
+  int status = 0;
+  waitpid(server, &status, 0);
+  EXPECT_EQ(ExitStatus(pid), 0) << hosttest::ReadText(dir / "out");
+  EXPECT_NE(hosttest::ReadText(state).find("Hard Pan"), std::string::npos);
+  EXPECT_NE(hosttest::ReadText(dir / "out").find("the X display went away"), std::string::npos);
+}
+
 // A prompt's text field takes only a number's characters, up to the
 // control's length, and commits on Return.
 TEST(BridgeX11, TextEntryFiltersAndCommitsOnReturn)
