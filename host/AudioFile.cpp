@@ -2,8 +2,13 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#if defined(__SSE__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -131,9 +136,68 @@ bool AudioFileWriter::Open(const std::string& path, int channels, int sampleRate
   return true;
 }
 
+namespace
+{
+
+// Largest magnitude of each of two channels (interleaved frames, or a mono
+// stream split alternately, which the caller folds back), NaN skipped.
+void PeakPair(const float* src, size_t samples, float* peaks)
+{
+  size_t i = 0;
+  float m0 = 0.0f, m1 = 0.0f;
+#if defined(__SSE__)
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+  __m128 acc = _mm_setzero_ps();
+  for (; i + 4 <= samples; i += 4)
+    // maxps returns its second operand when either is NaN: NaN is skipped.
+    acc = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(src + i), magnitude), acc);
+  float lanes[4];
+  _mm_storeu_ps(lanes, acc);
+  m0 = lanes[0] > lanes[2] ? lanes[0] : lanes[2];
+  m1 = lanes[1] > lanes[3] ? lanes[1] : lanes[3];
+#endif
+  for (; i < samples; ++i)
+  {
+    const float a = std::fabs(src[i]);
+    float& m = (i & 1) ? m1 : m0;
+    if (a > m) m = a;
+  }
+  peaks[0] = m0;
+  peaks[1] = m1;
+}
+
+} // namespace
+
 bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error)
 {
-  if (sf_writef_float(mFile, src, frames) != frames)
+  // libsndfile keeps the PEAK chunk of a float file by scanning every
+  // sample it is given, one at a time, which costs as much as the render.
+  // A chunk that cannot raise any channel's peak goes in as raw bytes (the
+  // file's own little-endian floats, exactly what the scan would have let
+  // through) and skips the scan; a chunk that can goes through the scan, so
+  // the peaks and their positions come out exactly as libsndfile finds them.
+  bool raw = false;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  if (mChannels <= 2 && frames > 0)
+  {
+    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(mChannels);
+    float pair[2];
+    PeakPair(src, samples, pair);
+    float chunkPeak[2] = {pair[0], pair[1]};
+    if (mChannels == 1) chunkPeak[0] = pair[0] > pair[1] ? pair[0] : pair[1];
+    raw = true;
+    for (int c = 0; c < mChannels; ++c)
+      if (chunkPeak[c] > mPeak[c])
+      {
+        raw = false;
+        // libsndfile starts each channel's scan at the chunk's first sample
+        // and so keeps no peak from a chunk whose first sample is NaN.
+        if (!std::isnan(src[c])) mPeak[c] = chunkPeak[c];
+      }
+  }
+#endif
+  const int64_t bytes = frames * mChannels * static_cast<int64_t>(sizeof(float));
+  if (raw ? sf_write_raw(mFile, src, bytes) != bytes : sf_writef_float(mFile, src, frames) != frames)
   {
     *error = "cannot write " + mOut.Path() + ": " + sf_strerror(mFile);
     return false;

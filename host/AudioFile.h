@@ -68,5 +68,6 @@ private:
   SNDFILE* mFile = nullptr;
   OutputFile mOut;
   int mChannels = 0;
+  float mPeak[2] = {0.0f, 0.0f};  // the peaks libsndfile holds so far
   int64_t mWrittenBack = 0;  // bytes handed to the disk so far
 };

@@ -58,3 +58,65 @@ TEST(HostAudioFile, AReaderOpenedAgainReadsTheNewFile)
   EXPECT_FALSE(reader.Open(dir / "missing.wav", &error));
   EXPECT_NE(error.find("missing.wav"), std::string::npos);
 }
+
+// The writer hands libsndfile the chunks that cannot raise a peak as raw
+// bytes; the file, PEAK chunk included, must equal what libsndfile writes
+// when it scans every chunk itself (only the PEAK time stamp may differ).
+TEST(HostAudioFile, WriterKeepsThePeakChunkLibsndfileWouldWrite)
+{
+  struct Case
+  {
+    const char* name;
+    int channels;
+    float (*sample)(size_t frame, int channel);
+  };
+  const Case cases[] = {
+    {"steady stereo", 2, [](size_t i, int c) { return std::sin(0.01f * i + c) * 0.5f; }},
+    {"rising stereo", 2, [](size_t i, int c) { return (c ? -1.0f : 1.0f) * 0.0001f * i; }},
+    {"rising mono", 1, [](size_t i, int) { return 0.0001f * i * (i % 2 ? 1.0f : -1.0f); }},
+    // A NaN first sample makes libsndfile keep no peak from that chunk (the
+    // second), so the smaller values of the third chunk still raise it.
+    {"NaN at a chunk start", 2,
+     [](size_t i, int c) {
+       if (c == 1) return 0.1f;
+       if (i == 1000) return std::nanf("");
+       return i < 1000 ? 0.0002f * i : i < 2000 ? 0.9f : 0.5f * (i % 7) / 7.0f;
+     }},
+  };
+  ScratchDir dir;
+  const size_t chunk = 1000, chunks = 5;
+  for (const Case& k : cases)
+  {
+    SCOPED_TRACE(k.name);
+    std::vector<float> samples(chunk * chunks * static_cast<size_t>(k.channels));
+    for (size_t i = 0; i < chunk * chunks; ++i)
+      for (int c = 0; c < k.channels; ++c) samples[i * k.channels + c] = k.sample(i, c);
+
+    std::string error;
+    AudioFileWriter writer;
+    ASSERT_TRUE(writer.Open(dir / "ours.wav", k.channels, 48000, &error)) << error;
+    SF_INFO info{};
+    info.channels = k.channels;
+    info.samplerate = 48000;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* reference = sf_open((dir / "reference.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(reference, nullptr);
+    for (size_t n = 0; n < chunks; ++n)
+    {
+      const float* p = samples.data() + n * chunk * k.channels;
+      ASSERT_TRUE(writer.Write(p, chunk, &error)) << error;
+      ASSERT_EQ(sf_writef_float(reference, p, chunk), static_cast<sf_count_t>(chunk));
+    }
+    ASSERT_TRUE(writer.Commit(&error)) << error;
+    ASSERT_EQ(sf_close(reference), 0);
+
+    std::string ours = ReadText(dir / "ours.wav"), theirs = ReadText(dir / "reference.wav");
+    const size_t peak = theirs.find("PEAK");
+    ASSERT_NE(peak, std::string::npos);
+    ASSERT_EQ(ours.size(), theirs.size());
+    ASSERT_EQ(ours.compare(peak, 4, "PEAK"), 0);
+    ours.replace(peak + 12, 4, 4, '\0');  // version, then the time stamp
+    theirs.replace(peak + 12, 4, 4, '\0');
+    EXPECT_TRUE(ours == theirs);
+  }
+}
