@@ -202,10 +202,13 @@ bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error
     *error = "cannot write " + mOut.Path() + ": " + sf_strerror(mFile);
     return false;
   }
-  // The disk writes this chunk while the next one is rendered, instead of
-  // all of it at once while Commit() waits.
+  // The disk writes what came so far while the rest is rendered, instead
+  // of all of it while Commit() waits. Every few megabytes, not every
+  // chunk: each request costs the machine a round trip to the disk driver,
+  // which on a busy machine cost more than the overlap saved.
+  constexpr off_t kWritebackBytes = 8 << 20;
   const off_t end = lseek(mOut.Descriptor(), 0, SEEK_CUR);
-  if (end > mWrittenBack)
+  if (end >= mWrittenBack + kWritebackBytes)
   {
     mOut.StartWriteback(mWrittenBack, end - mWrittenBack);
     mWrittenBack = end;
