@@ -4,7 +4,7 @@
 
 #include "lv2/IPlugLV2.h"
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
 {
   return index == 0 ? IPlugLV2::Descriptor(QUILL_LV2_URI) : nullptr;
 }

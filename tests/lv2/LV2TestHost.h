@@ -104,7 +104,7 @@ public:
   float control[kNumParams] = {};
   std::vector<float> in[2], out[2];
 
-  LV2Instance(LV2World& w, UridMap& map, double rate = 44100.0) : mWorld(w), mMap(map)
+  LV2Instance(LV2World& w, UridMap& map, double rate = 44100.0) : mMap(map)
   {
     const LV2_Feature* features[] = {map.Feature(), nullptr};
     instance = lilv_plugin_instantiate(w.plugin, rate, features);
@@ -205,7 +205,6 @@ public:
   LilvInstance* instance = nullptr;
 
 private:
-  LV2World& mWorld;
   UridMap& mMap;
   LV2_Atom_Forge mForge;
   LV2_Atom_Forge_Frame mSeqFrame;
