@@ -189,6 +189,32 @@ LV2_State_Status IPlugLV2::RestoreState(LV2_State_Retrieve_Function retrieve, LV
   return LV2_STATE_SUCCESS;
 }
 
+void IPlugLV2::SetUIHost(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch)
+{
+  mUIWrite = write;
+  mUIController = controller;
+  mUITouch = touch && touch->touch ? touch : nullptr;
+}
+
+void IPlugLV2::BeginInformHostOfParamChange(int idx)
+{
+  if (mUITouch && GetParam(idx)) mUITouch->touch(mUITouch->handle, mPorts.Param(idx), true);
+}
+
+void IPlugLV2::InformHostOfParamChange(int idx, double /*normalizedValue*/)
+{
+  const IParam* param = GetParam(idx);
+  if (!mUIWrite || !param) return;
+  // Ports carry plain values; the parameter already holds the new one.
+  const float value = static_cast<float>(param->Value());
+  mUIWrite(mUIController, mPorts.Param(idx), sizeof(float), 0, &value);
+}
+
+void IPlugLV2::EndInformHostOfParamChange(int idx)
+{
+  if (mUITouch && GetParam(idx)) mUITouch->touch(mUITouch->handle, mPorts.Param(idx), false);
+}
+
 int IPlugLV2::GetSamplePos()
 {
   const double f = mTime.Frame() + 0.5;

@@ -22,6 +22,7 @@
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
+#include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
 #include <vector>
@@ -75,11 +76,16 @@ public:
   // ---- IPlugBase ----
 
   // A DSP instance cannot tell the host about parameter changes (hosts read
-  // input ports, plug-ins cannot write them); the UI adapter does that.
-  void BeginInformHostOfParamChange(int) override {}
-  void InformHostOfParamChange(int, double) override {}
-  void EndInformHostOfParamChange(int) override {}
+  // input ports, plug-ins cannot write them). The plug-in object a UI keeps
+  // as its editor's model can: once SetUIHost gave it the host's port-write
+  // function, a change writes the parameter's plain value to its port, and
+  // the gesture calls go to ui:touch when the host offered it. UI thread.
+  void BeginInformHostOfParamChange(int idx) override;
+  void InformHostOfParamChange(int idx, double normalizedValue) override;
+  void EndInformHostOfParamChange(int idx) override;
   void InformHostOfProgramChange() override {}
+  // Where the UI's changes go; write null to stop. touch may be null.
+  void SetUIHost(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch);
   // Host time from the last time:Position, moved on to the current sample.
   // Render thread.
   int GetSamplePos() override;
@@ -109,6 +115,10 @@ private:
   bool mApplyAllPorts = true;
   std::vector<float> mSilence, mDiscard; // for audio ports left unconnected
   std::vector<float*> mInPtrs, mOutPtrs;  // per-chunk pointer tables
+
+  LV2UI_Write_Function mUIWrite = nullptr;
+  LV2UI_Controller mUIController = nullptr;
+  const LV2UI_Touch* mUITouch = nullptr;
 
   LV2_URID_Map* mMap = nullptr;
   LV2TimeURIDs mTimeURIDs;

@@ -164,8 +164,8 @@ std::string LV2PluginTtl(IPlugBase& plug, const LV2BundleInfo& info)
 
   if (!info.uiBinary.empty())
   {
-    s += "\n<" + info.uiURI + ">\n  a ui:X11UI ;\n  lv2:requiredFeature urid:map ;\n"
-         "  lv2:optionalFeature ui:parent, ui:resize, ui:touch, ui:idleInterface ;\n"
+    s += "\n<" + info.uiURI + ">\n  a ui:X11UI ;\n  lv2:requiredFeature ui:parent ;\n"
+         "  lv2:optionalFeature ui:resize, ui:touch, ui:idleInterface ;\n"
          "  lv2:extensionData ui:idleInterface .\n";
   }
   return s;
