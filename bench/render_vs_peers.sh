@@ -4,11 +4,12 @@
 #   sox ... tremolo 6 50
 #   applyplugin with the TAP AutoPanner (LADSPA) at 6 Hz, 50 %
 #   lv2file with the Calf Pulsator (LV2) at 6 Hz, amount 0.5
-# Each command runs RUNS times (default 5); the script prints the median wall
-# time, the median CPU time (user + system) and each peer's ratio to ours
-# (above 1: we are faster). On a loaded machine the wall times are noisy; the
-# ratios within one run are what count. Not a test: run it by hand after a
-# build, it installs the peers it lacks.
+# Each command runs RUNS times (default 5), the four taking turns; the
+# script prints the median wall time, the median CPU time (user + system)
+# and each peer's ratio to ours (above 1: we are faster). On a loaded
+# machine the wall times are noisy; the ratios within one run are what
+# count. Not a test: run it by hand after a build, it installs the peers it
+# lacks.
 #
 #   bench/render_vs_peers.sh [path/to/quillbar-tremolo]
 set -euo pipefail
@@ -44,32 +45,37 @@ trap 'rm -rf "$WORK"' EXIT
 sox -n -r 48000 -c 2 -b 32 -e floating-point "$WORK/in.wav" \
   synth 60 sine 220 sine 330 whitenoise remix 1,2v0.5,3v0.02 1v0.5,2,3v0.02 2>/dev/null
 
-# measure NAME CMD...: runs CMD RUNS times; sets WALL[NAME] and CPU[NAME] to
-# the medians in seconds.
-declare -A WALL CPU
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-measure() {
+# run NAME CMD...: runs CMD once, appending its wall, user and system
+# seconds to $WORK/NAME.times.
+run() {
   local name=$1
   shift
-  : >"$WORK/times"
-  for _ in $(seq "$RUNS"); do
-    # A failed run would otherwise end the script without a word.
-    local TIMEFORMAT='%3R %3U %3S' rc=0
-    { time "$@" >/dev/null 2>"$WORK/err" || rc=$?; } 2>>"$WORK/times"
-    if [ "$rc" -ne 0 ]; then
-      echo "render_vs_peers: $1 failed:" >&2
-      cat "$WORK/err" >&2
-      exit 1
-    fi
-  done
-  WALL[$name]=$(awk '{ print $1 }' "$WORK/times" | median)
-  CPU[$name]=$(awk '{ print $2 + $3 }' "$WORK/times" | median)
+  # A failed run would otherwise end the script without a word.
+  local TIMEFORMAT='%3R %3U %3S' rc=0
+  { time "$@" >/dev/null 2>"$WORK/err" || rc=$?; } 2>>"$WORK/$name.times"
+  if [ "$rc" -ne 0 ]; then
+    echo "render_vs_peers: $1 failed:" >&2
+    cat "$WORK/err" >&2
+    exit 1
+  fi
 }
 
-measure ours "$HOST" render "$WORK/in.wav" "$WORK/ours.wav" --quiet
-measure sox sox "$WORK/in.wav" "$WORK/sox.wav" tremolo 6 50
-measure tap applyplugin -s 1 "$WORK/in.wav" "$WORK/tap.wav" "$TAP_PLUGIN" tap_autopan 6 50 0
-measure calf lv2file -i "$WORK/in.wav" -o "$WORK/calf.wav" -p hz:6 -p amount:0.5 "$PULSATOR"
+# The commands take turns, one run each per round, so that a busy spell on
+# the machine falls on all of them alike instead of on whichever ran then.
+for _ in $(seq "$RUNS"); do
+  run ours "$HOST" render "$WORK/in.wav" "$WORK/ours.wav" --quiet
+  run sox sox "$WORK/in.wav" "$WORK/sox.wav" tremolo 6 50
+  run tap applyplugin -s 1 "$WORK/in.wav" "$WORK/tap.wav" "$TAP_PLUGIN" tap_autopan 6 50 0
+  run calf lv2file -i "$WORK/in.wav" -o "$WORK/calf.wav" -p hz:6 -p amount:0.5 "$PULSATOR"
+done
+
+# WALL[NAME] and CPU[NAME]: the medians in seconds.
+declare -A WALL CPU
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+for name in ours sox tap calf; do
+  WALL[$name]=$(awk '{ print $1 }' "$WORK/$name.times" | median)
+  CPU[$name]=$(awk '{ print $2 + $3 }' "$WORK/$name.times" | median)
+done
 
 echo "60 s stereo 48 kHz, median of $RUNS runs (whole process, file in and out):"
 printf '  %-46s %8s %8s %12s\n' "" "wall s" "cpu s" "peer / ours"
