@@ -27,6 +27,11 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
 
   std::atomic<bool> renderDone{false};
   std::atomic<int> badSamples{0};
+  // The render side is fast enough to finish a fixed number of blocks before a
+  // busy machine schedules the control thread at all, so it keeps rendering
+  // until the control side has made enough changes (bounded, so a control
+  // thread that never runs fails the rate check instead of hanging).
+  std::atomic<unsigned> controlSteps{0};
   std::set<double> ratesSeen;  // render thread only
 
   std::thread render([&] {
@@ -38,7 +43,7 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
     HostTimeRecord hostTime;
     time.mTransportIsRunning = true;
     time.mSamplePos = 0.0;
-    for (int block = 0; block < 20000; ++block) {
+    for (int block = 0; block < 20000 || (controlSteps.load() < 5000 && block < 20000000); ++block) {
       time.mTempo = 60.0 + (block / 20) % 900;  // up to 959 BPM
       time.mPPQPos = time.mSamplePos / (48000.0 * 60.0 / time.mTempo);
       time.mLastBar = std::floor(time.mPPQPos / 4.0) * 4.0;
@@ -59,6 +64,7 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
     unsigned step = 0;
     while (!renderDone) {
       ++step;
+      controlSteps.store(step);
       switch (step % 9) {
         case 0: plug->RestorePreset(static_cast<int>(step / 9 % 5)); break;
         case 1: SetParam(*plug, kFrequency, 0.1 + (step % 320) * 0.1); break;
