@@ -1,7 +1,8 @@
 // The command-line option parsers. The input is the argument list, NUL
-// separated; its first byte picks the command. Oracles: a refusal says why,
-// an accepted render keeps every number inside the range its option allows,
-// and every --set value is finite.
+// separated; its first byte picks the command (render, snapshot, info, edit,
+// presets, demo). Oracles: a refusal says why, an accepted render keeps every
+// number inside the range its option allows, every --set value is finite, and
+// a presets import has somewhere to write.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   bool help = false;
   std::string error;
   bool ok = false;
-  switch (data[0] % 4)
+  switch (data[0] % 6)
   {
   case 0:
   {
@@ -69,6 +70,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   {
     InfoOptions o;
     ok = ParseInfoOptions(args, &o, &help, &error);
+    break;
+  }
+  case 3:
+  {
+    EditOptions o;
+    ok = ParseEditOptions(args, &o, &help, &error);
+    if (ok && !help) CheckSettings(o.settings);
+    break;
+  }
+  case 4:
+  {
+    PresetsOptions o;
+    ok = ParsePresetsOptions(args, &o, &help, &error);
+    // An import always has somewhere to write.
+    if (ok && !help && !o.exporting && o.saveStateFile.empty()) abort();
     break;
   }
   default:

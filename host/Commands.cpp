@@ -353,6 +353,22 @@ void Interleave(const float* planes, size_t span, size_t frames, float* frame, s
   }
 }
 
+// Writing one of these files over another would destroy an input or one of
+// the results; the comparison goes by file identity, not by spelling. Says
+// which two clash and returns false; empty names take part in nothing.
+bool DistinctFiles(const std::vector<std::pair<const char*, std::string>>& files)
+{
+  for (size_t i = 0; i < files.size(); ++i)
+    for (size_t j = i + 1; j < files.size(); ++j)
+      if (!files[i].second.empty() && !files[j].second.empty() && SameFile(files[i].second, files[j].second))
+      {
+        ReportError(std::string(files[i].first) + " and " + files[j].first + " name the same file (" +
+                    files[j].second + "); give them different files");
+        return false;
+      }
+  return true;
+}
+
 } // namespace
 
 void ReportError(const std::string& message)
@@ -367,21 +383,12 @@ void ReportWarning(const std::string& message)
 
 int RunRender(const RenderOptions& options)
 {
-  // Writing one of these over another would destroy the input or one of the
-  // results; the comparison goes by file identity, not by spelling.
-  const std::pair<const char*, std::string> files[] = {{"IN", options.input},
-                                                       {"OUT", options.output},
-                                                       {"--save-state", options.saveStateFile},
-                                                       {"--save-fxp", options.saveProgramFile},
-                                                       {"--save-fxb", options.saveBankFile}};
-  for (size_t i = 0; i < sizeof files / sizeof files[0]; ++i)
-    for (size_t j = i + 1; j < sizeof files / sizeof files[0]; ++j)
-      if (!files[i].second.empty() && !files[j].second.empty() && SameFile(files[i].second, files[j].second))
-      {
-        ReportError(std::string(files[i].first) + " and " + files[j].first + " name the same file (" +
-                    files[j].second + "); give them different files");
-        return kExitUsage;
-      }
+  if (!DistinctFiles({{"IN", options.input},
+                      {"OUT", options.output},
+                      {"--save-state", options.saveStateFile},
+                      {"--save-fxp", options.saveProgramFile},
+                      {"--save-fxb", options.saveBankFile}}))
+    return kExitUsage;
 
   std::string error;
   AudioFileReader reader;
@@ -585,6 +592,8 @@ int RunSnapshot(const SnapshotOptions& options)
 
 int RunPresets(const PresetsOptions& options)
 {
+  if (!options.exporting && !DistinctFiles({{"FILE.fxb", options.path}, {"--save-state", options.saveStateFile}}))
+    return kExitUsage;
   HostUnit unit;
   HostPrograms programs;
   UnitSettings settings;
@@ -714,6 +723,10 @@ int RunDemo(const DemoOptions& options)
 
 int RunEdit(const EditOptions& options)
 {
+  if (!DistinctFiles({{"--save-state", options.saveStateFile},
+                      {"--save-fxp", options.saveProgramFile},
+                      {"--save-fxb", options.saveBankFile}}))
+    return kExitUsage;
   const char* const cannot = "cannot open the editor window: ";
   if (!IGraphicsLinux::DisplayNamed())
   {

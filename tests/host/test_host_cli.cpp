@@ -339,17 +339,18 @@ TEST(HostErrors, FilesNamingOneFileTwiceAreRefusedAndLeftAlone)
   ASSERT_EQ(link((dir / "in.wav").c_str(), (dir / "hard.wav").c_str()), 0);
   // Each pair spelled differently: identity, not text, decides.
   const std::vector<std::vector<std::string>> cases = {
-      {dir / "in.wav", dir / "sub/../in.wav"},
-      {dir / "in.wav", dir / "hard.wav"},
-      {dir / "in.wav", dir / "out.wav", "--save-state", dir / "./in.wav"},
-      {dir / "in.wav", dir / "out.wav", "--save-state", dir / "sub/../out.wav"},
+      {"render", dir / "in.wav", dir / "sub/../in.wav"},
+      {"render", dir / "in.wav", dir / "hard.wav"},
+      {"render", dir / "in.wav", dir / "out.wav", "--save-state", dir / "./in.wav"},
+      {"render", dir / "in.wav", dir / "out.wav", "--save-state", dir / "sub/../out.wav"},
+      {"render", dir / "in.wav", dir / "out.wav", "--save-fxb", dir / "out.wav"},
+      {"edit", "--save-state", dir / "s.aupreset", "--save-fxp", dir / "sub/../s.aupreset"},
+      {"presets", "import", dir / "in.wav", "--save-state", dir / "hard.wav"},
   };
-  for (const auto& c : cases)
+  for (const auto& args : cases)
   {
-    std::vector<std::string> args = {"render"};
-    args.insert(args.end(), c.begin(), c.end());
     const RunResult r = RunHost(dir, args);
-    EXPECT_EQ(r.exitCode, 2) << c[1] << "\n" << r.err;
+    EXPECT_EQ(r.exitCode, 2) << args[0] << " " << args[2] << "\n" << r.err;
     EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
   }
   EXPECT_EQ(ReadText(dir / "in.wav"), original);
