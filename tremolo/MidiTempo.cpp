@@ -27,7 +27,9 @@ constexpr int countOf(const T (&)[N]) {
 }  // namespace
 
 bool MidiTempo::setTempo(double bpm) {
-  if (!(bpm > 0.0) || !std::isfinite(bpm)) return false;
+  // Far outside any song's tempo the LFO arithmetic leaves the doubles: a
+  // host that reported a denormal tempo turned the output into NaN.
+  if (!(bpm >= kMinTempo && bpm <= kMaxTempo)) return false;
   tempo = bpm;
   return true;
 }

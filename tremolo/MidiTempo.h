@@ -12,9 +12,14 @@ class MidiTempo {
   // Quarter notes (note 4, prefix 1) at 120 BPM.
   MidiTempo() = default;
 
-  // Stores the tempo in BPM. Non-positive or non-finite values are ignored
-  // (the rate would be 0 and the cycle time infinite); returns whether it was
-  // taken.
+  // Tempos taken, in BPM: far wider than music uses, narrow enough that the
+  // rate and cycle time stay ordinary doubles.
+  static constexpr double kMinTempo = 1e-3;
+  static constexpr double kMaxTempo = 1e6;
+
+  // Stores the tempo in BPM. Values outside kMinTempo..kMaxTempo, and NaN,
+  // are ignored (the rate and cycle time would leave the doubles); returns
+  // whether it was taken. Any thread; not synchronized.
   bool setTempo(double bpm);
   // 0..6 selects whole, half, quarter, ..., sixty-fourth notes. Any other
   // index keeps the note; noteRate is recomputed either way.
