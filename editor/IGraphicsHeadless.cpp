@@ -3,10 +3,14 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+
+#include <QuillPlatform.h>
 
 #include "editor/IPopupMenu.h"
 
@@ -58,7 +62,7 @@ IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int width, int height, int
 {
 }
 
-IGraphicsHeadless::~IGraphicsHeadless() {}
+IGraphicsHeadless::~IGraphicsHeadless() { CloseWindow(); }
 
 bool IGraphicsHeadless::DrawScreen(IRECT* r)
 {
@@ -186,9 +190,68 @@ void IGraphicsHeadless::PromptForFile(WDL_String* file, EFileAction, WDL_String*
 
 bool IGraphicsHeadless::PromptForColor(IColor*, char*) { return false; }
 bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) { return false; }
-void* IGraphicsHeadless::OpenWindow(void*) { return nullptr; }
-void IGraphicsHeadless::CloseWindow() {}
-void* IGraphicsHeadless::GetWindow() { return nullptr; }
+void* IGraphicsHeadless::OpenWindow(void*)
+{
+  NSView* view = reinterpret_cast<NSView*>(&mView);
+  if (!mViewOpen) mViewOpen = QuillRegisterOffscreenView(view, Width(), Height(), &DrawView, this);
+  return mViewOpen ? view : nullptr;
+}
+
+void IGraphicsHeadless::CloseWindow()
+{
+  if (!mViewOpen) return;
+  QuillUnregisterOffscreenView(reinterpret_cast<NSView*>(&mView));
+  mViewOpen = false;
+}
+
+void* IGraphicsHeadless::GetWindow() { return mViewOpen ? &mView : nullptr; }
+
+bool IGraphicsHeadless::DrawView(void* refCon, uint32_t* pixels, int width, int height)
+{
+  IGraphicsHeadless* g = static_cast<IGraphicsHeadless*>(refCon);
+  LICE_IBitmap* bmp = g->GetDrawBitmap();
+  if (!bmp || bmp->getWidth() < width || bmp->getHeight() < height) return false;
+  // A strict pass over the whole editor, background first, as a window's
+  // first paint would; the editor's own drawing mode is put back.
+  const bool wasStrict = g->GetStrictDrawing();
+  g->SetStrictDrawing(true);
+  IRECT all(0, 0, g->Width(), g->Height());
+  const bool drawn = g->Draw(&all);
+  if (!wasStrict) g->SetStrictDrawing(false);
+  if (!drawn) return false;
+  const LICE_PackedPixel* bits = bmp->getBits();
+  const int span = bmp->getRowSpan();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+    {
+      const LICE_PackedPixel p = bits[y * span + x];
+      pixels[y * width + x] = (static_cast<uint32_t>(LICE_PixelA(p)) << 24) |
+                              (static_cast<uint32_t>(LICE_PixelR(p)) << 16) |
+                              (static_cast<uint32_t>(LICE_PixelG(p)) << 8) | static_cast<uint32_t>(LICE_PixelB(p));
+    }
+  return true;
+}
+
+std::string IGraphicsHeadless::BundleResource(const char* file) const
+{
+  // Only PNG files are skin images; the resource is named without the
+  // extension and looked up by type.
+  const char* dot = std::strrchr(file, '.');
+  if (mBundleID.empty() || !dot || strcasecmp(dot + 1, "png") != 0) return "";
+  CFStringRef id = CFStringCreateWithCString(kCFAllocatorDefault, mBundleID.c_str(), kCFStringEncodingUTF8);
+  CFBundleRef bundle = id ? CFBundleGetBundleWithIdentifier(id) : nullptr;
+  if (id) CFRelease(id);
+  if (!bundle) return "";
+  const std::string base(file, dot);
+  CFStringRef name = CFStringCreateWithCString(kCFAllocatorDefault, base.c_str(), kCFStringEncodingUTF8);
+  CFURLRef url = name ? CFBundleCopyResourceURL(bundle, name, CFSTR("png"), nullptr) : nullptr;
+  if (name) CFRelease(name);
+  if (!url) return "";
+  char path[4096];
+  const bool ok = CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<UInt8*>(path), sizeof(path));
+  CFRelease(url);
+  return ok ? std::string(path) : std::string();
+}
 
 bool IGraphicsHeadless::GetTextFromClipboard(WDL_String* text)
 {
@@ -214,6 +277,10 @@ std::string IGraphicsHeadless::ResolveResource(const char* name) const
   if (!mResourceFolder.empty())
   {
     folders.push_back(mResourceFolder);
+  }
+  else if (std::string inBundle = BundleResource(file); !inBundle.empty())
+  {
+    return inBundle;
   }
   else
   {

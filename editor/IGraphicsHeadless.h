@@ -12,9 +12,15 @@
 // or ForceEndUserEdit().
 //
 // Skin images are PNG files found by the last path component of their name in
-// the resource folder: the one set with SetResourceFolder() (per editor) or
-// SetDefaultResourceFolder() (process-wide), else "resources" and then
-// "resources/img" beside the running module, as a bundle lookup would.
+// the resource folder set with SetResourceFolder() (per editor), else among
+// the resources of the bundle with the editor's bundle identifier
+// (SetBundleID), else in the folder set with SetDefaultResourceFolder()
+// (process-wide), else in "resources" and then "resources/img" beside the
+// running module.
+//
+// OpenWindow makes an off-screen view: a host that asks the platform for its
+// picture (QuillDrawOffscreenView) gets the whole editor drawn as a first
+// paint would, without holding the plug-in or the editor object.
 #pragma once
 
 #include <deque>
@@ -61,11 +67,14 @@ public:
   bool PromptForColor(IColor* color, char* prompt = 0) override;
   bool OpenURL(const char* url, const char* windowTitle = 0, const char* confirmText = 0,
                const char* errorText = 0) override;
-  // No window can be made: returns null.
+  // Opens the off-screen view (the parent is not used) and returns it; the
+  // same view while it is open. Null when the platform cannot register it.
+  // Editor thread.
   void* OpenWindow(void* parent) override;
   using IGraphics::OpenWindow;
-  // Nothing to close; the window is always null.
+  // Closes the off-screen view; its pointer is then no longer a view.
   void CloseWindow() override;
+  // The open view, or null.
   void* GetWindow() override;
   // No clipboard: `text` becomes empty and the answer is false.
   bool GetTextFromClipboard(WDL_String* text) override;
@@ -104,6 +113,10 @@ public:
   const char* LastMessageBoxText() const { return mLastMessage.c_str(); }
 
   // ---- Resources ----
+  // Identifier of the plug-in bundle whose resources hold the skin images
+  // (null or "": none).
+  void SetBundleID(const char* id) { mBundleID = id ? id : ""; }
+  const char* GetBundleID() const { return mBundleID.c_str(); }
   // Folder searched for skin images by this editor (null or "" restores the default search).
   void SetResourceFolder(const char* dir) { mResourceFolder = dir ? dir : ""; }
   // Folder searched by every headless editor that has none of its own.
@@ -125,6 +138,10 @@ private:
   };
 
   void DeliverText(const char* text);
+  // The skin image file of that name among the bundle's resources, or "".
+  std::string BundleResource(const char* file) const;
+  // What the platform calls to take the view's picture.
+  static bool DrawView(void* refCon, uint32_t* pixels, int width, int height);
 
   std::deque<int> mMenuChoices, mMessageBoxAnswers;
   std::deque<std::string> mTextAnswers;
@@ -135,4 +152,7 @@ private:
   std::string mLastEntryInitial;
   std::string mLastMessage;
   std::string mResourceFolder;
+  std::string mBundleID;
+  char mView = 0; // its address is the off-screen view
+  bool mViewOpen = false;
 };

@@ -456,9 +456,12 @@ IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps)
 {
   if (!plug || width <= 0 || height <= 0) return nullptr;
   // With an X display named the editor can open a live window; without one
-  // the headless layer draws the same back buffer and finds the same skin.
-  if (IGraphicsLinux::DisplayNamed()) return new IGraphicsLinux(plug, width, height, fps);
-  return new IGraphicsHeadless(plug, width, height, fps);
+  // the headless layer draws the same back buffer. Both find the skin in the
+  // plug-in's bundle.
+  IGraphicsHeadless* gui = IGraphicsLinux::DisplayNamed() ? new IGraphicsLinux(plug, width, height, fps)
+                                                           : new IGraphicsHeadless(plug, width, height, fps);
+  gui->SetBundleID(plug->GetBundleID());
+  return gui;
 }
 
 IPlug* MakePlug()

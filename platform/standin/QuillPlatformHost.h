@@ -12,6 +12,9 @@
 #include "CoreFoundation/CoreFoundation.h"
 #include "CoreServices/CoreServices.h"
 
+#include <stddef.h>
+#include <stdint.h>
+
 // ---- Components -------------------------------------------------------------
 
 // Registers a component: its description, entry and display name (copied;
@@ -45,6 +48,26 @@ typedef void (*QuillAUEventObserver)(void* refCon, const AudioUnitEvent* event);
 // observer is no longer called. The observer must not install another one
 // from inside the call. Any thread.
 void QuillSetAUEventObserver(QuillAUEventObserver observer, void* refCon);
+
+// ---- Editor views without a window system -----------------------------------
+
+// Draws a view into `pixels`: width x height pixels, row after row, each
+// 0xAARRGGBB. False when it cannot draw.
+typedef bool (*QuillViewDrawProc)(void* refCon, uint32_t* pixels, int width, int height);
+// Registers (or updates) a view that no window system shows, so that a host
+// can take its picture: its size in pixels (> 0) and how it draws. False for
+// a NULL view or procedure, a size not above 0, or when memory is short.
+// Any thread; the view unregisters before it goes away.
+bool QuillRegisterOffscreenView(NSView* view, int width, int height, QuillViewDrawProc draw, void* refCon);
+// Forgets a view (unknown views are ignored).
+void QuillUnregisterOffscreenView(NSView* view);
+// Size of a registered view into *width and *height; false (nothing
+// written) for a view that is not registered, such as a window's.
+bool QuillGetOffscreenViewSize(NSView* view, int* width, int* height);
+// Has a registered view draw itself into `pixels`, which holds `count`
+// pixels (at least its width x height). False for an unknown view, a short
+// buffer or a failed drawing. Call it from the thread that owns the view.
+bool QuillDrawOffscreenView(NSView* view, uint32_t* pixels, size_t count);
 
 // ---- View factory classes ---------------------------------------------------
 

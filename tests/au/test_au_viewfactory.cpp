@@ -105,7 +105,10 @@ TEST_F(AUViewTest, TheFactoryOpensTheEditorOfTheUnitItIsGiven)
   ASSERT_NE(factory, nullptr);
   NSView* view = factory->uiViewForAudioUnit(unit, NSSize{100, 100});
   EXPECT_EQ(editor->opened, 1);
-  EXPECT_EQ(view, nullptr) << "the headless editor has no window to show";
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(static_cast<void*>(view), editor->GetWindow()) << "the editor's off-screen view";
+  int w = 0, h = 0;
+  EXPECT_TRUE(QuillGetOffscreenViewSize(view, &w, &h)) << "a host can take its picture";
   EXPECT_EQ(static_cast<IPlugAUViewFactory*>(factory.get())->GetPlug(), Plug());
 }
 

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
+
+#include <QuillPlatform.h>
 
 #include "EditorTestSupport.h"
 
@@ -72,9 +75,30 @@ TEST_F(HeadlessTest, TheProcessWideFolderServesEditorsWithoutTheirOwn)
   EXPECT_EQ("", g->ResolveResource("img/knob.png")) << "the folder beside the test binary has no such image";
 }
 
-TEST_F(HeadlessTest, WindowOperationsFailAsWithoutAView)
+TEST_F(HeadlessTest, TheViewHandsItsPictureToTheHostUntilClosed)
 {
-  EXPECT_EQ(nullptr, g->OpenWindow(nullptr));
+  plug.AttachGraphics(g);
+  NSView* view = static_cast<NSView*>(g->OpenWindow(nullptr));
+  ASSERT_NE(nullptr, view);
+  EXPECT_EQ(view, g->OpenWindow(nullptr)) << "one view while open";
+  EXPECT_TRUE(g->WindowIsOpen());
+  int w = 0, h = 0;
+  ASSERT_TRUE(QuillGetOffscreenViewSize(view, &w, &h));
+  EXPECT_EQ(50, w);
+  EXPECT_EQ(40, h);
+  LICE_Clear(g->GetDrawBitmap(), LICE_MakePixel(10, 20, 30, 255));
+  std::vector<uint32_t> pixels(50 * 40, 0);
+  EXPECT_FALSE(QuillDrawOffscreenView(view, pixels.data(), pixels.size() - 1)) << "a short buffer";
+  ASSERT_TRUE(QuillDrawOffscreenView(view, pixels.data(), pixels.size()));
+  EXPECT_EQ(0xFF0A141Eu, pixels[0]) << "0xAARRGGBB";
+  EXPECT_EQ(0xFF0A141Eu, pixels.back());
+  g->CloseWindow();
+  EXPECT_FALSE(g->WindowIsOpen());
+  EXPECT_FALSE(QuillGetOffscreenViewSize(view, &w, &h)) << "a closed view is no view";
+}
+
+TEST_F(HeadlessTest, OtherWindowOperationsFailAsWithoutAWindowSystem)
+{
   EXPECT_EQ(nullptr, g->OpenWindow(nullptr, nullptr, 0, 0));
   EXPECT_FALSE(g->WindowIsOpen());
   EXPECT_FALSE(g->OpenURL("http://example.invalid"));
