@@ -1,5 +1,7 @@
 #include "bridge/IGraphicsLinux.h"
 
+#include <QuillPlatform.h>
+
 // Our headers before Xlib's, whose macros (Bool, Status) clash with names in them.
 #include "editor/IPopupMenu.h"
 #include "framework/IParam.h"
@@ -1433,12 +1435,28 @@ void* IGraphicsLinux::OpenWindow(void* parent)
   }
   mView = std::move(view);
   UpdateTooltips();
+  // A host reaches the view through the platform alone: it can drive the
+  // window and take the editor's picture without holding this object.
+  static const QuillWindowViewProcs kProcs = {
+    [](void* g, const char* title) { return static_cast<IGraphicsLinux*>(g)->ShowTopLevel(title); },
+    [](void* g) { return static_cast<IGraphicsLinux*>(g)->Idle(); },
+    [](void* g) { return static_cast<IGraphicsLinux*>(g)->ConnectionFd(); },
+    [](void* g) { return static_cast<IGraphicsLinux*>(g)->MillisecondsToNextFrame(); },
+    [](void* g) { static_cast<IGraphicsLinux*>(g)->CloseWindow(); },
+    [](void* g) { return static_cast<IGraphicsLinux*>(g)->LostDisplay(); },
+  };
+  NSView* hostView = static_cast<NSView*>(GetWindow());
+  QuillRegisterWindowView(hostView, &kProcs, this);
+  QuillRegisterOffscreenView(hostView, Width(), Height(), &DrawView, this);
   return GetWindow();
 }
 
 void IGraphicsLinux::CloseWindow()
 {
   if (!mView) return;
+  NSView* hostView = static_cast<NSView*>(GetWindow());
+  QuillUnregisterWindowView(hostView);
+  QuillUnregisterOffscreenView(hostView);
   std::unique_ptr<IGraphicsLinuxView> view = std::move(mView);
   view->Close();
 }

@@ -140,8 +140,13 @@ private:
   void DeliverText(const char* text);
   // The skin image file of that name among the bundle's resources, or "".
   std::string BundleResource(const char* file) const;
-  // What the platform calls to take the view's picture.
+
+protected:
+  // What the platform calls to take a view's picture (refCon: the editor):
+  // the whole editor drawn into its back buffer and copied out.
   static bool DrawView(void* refCon, uint32_t* pixels, int width, int height);
+
+private:
 
   std::deque<int> mMenuChoices, mMessageBoxAnswers;
   std::deque<std::string> mTextAnswers;

@@ -18,8 +18,6 @@
 #include <xmmintrin.h>
 #endif
 
-#include "au/IPlugAU.h"
-#include "bridge/IGraphicsLinux.h"
 #include "host/AudioFile.h"
 #include "host/HostPrograms.h"
 #include "host/HostUnit.h"
@@ -728,7 +726,8 @@ int RunEdit(const EditOptions& options)
                       {"--save-fxb", options.saveBankFile}}))
     return kExitUsage;
   const char* const cannot = "cannot open the editor window: ";
-  if (!IGraphicsLinux::DisplayNamed())
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !display[0])
   {
     ReportError(std::string(cannot) + "no X display (DISPLAY is not set)");
     return kExitFailure;
@@ -741,20 +740,18 @@ int RunEdit(const EditOptions& options)
     PrepareUnit(unit, 44100.0, 2, 512, HostTransport{}, options.settings, keepPrograms ? &programs : nullptr);
   if (prepared != kExitOk) return prepared;
   std::string error;
-  IPlugAU* plug = nullptr;
-  void* view = nullptr;
-  if (!OpenEditorView(unit, &plug, &view, &error))
+  NSView* view = OpenEditorView(unit, &error);
+  if (!view)
   {
     ReportError(cannot + error);
     return kExitFailure;
   }
-  IGraphicsLinux* gui = dynamic_cast<IGraphicsLinux*>(plug->GetGUI());
-  if (!gui || !view)
+  // The view is driven through the platform, as the plug-in registered it.
+  if (!QuillWindowViewShowTopLevel(view, "QuillbarTremolo"))
   {
-    ReportError(cannot + std::string(gui && gui->LastError()[0] ? gui->LastError() : "the editor has no window"));
+    ReportError(cannot + "the editor's view is not a window");
     return kExitFailure;
   }
-  gui->ShowTopLevel("QuillbarTremolo");
 
   struct sigaction action = {};
   action.sa_handler = StopEditing;  // no SA_RESTART: poll() returns at once
@@ -763,15 +760,16 @@ int RunEdit(const EditOptions& options)
   sigaction(SIGINT, &action, &oldInt);
   sigaction(SIGTERM, &action, &oldTerm);
   sStopEditing = 0;
-  while (!sStopEditing && gui->Idle())
+  while (!sStopEditing && QuillWindowViewIdle(view))
   {
-    pollfd fd = {gui->ConnectionFd(), POLLIN, 0};
-    poll(&fd, 1, gui->MillisecondsToNextFrame());
+    pollfd fd = {QuillWindowViewConnectionFd(view), POLLIN, 0};
+    poll(&fd, 1, QuillWindowViewMillisecondsToNextFrame(view));
   }
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
-  if (gui->LostDisplay()) ReportWarning("the X display went away; the settings made so far are kept");
-  gui->CloseWindow();
+  if (QuillWindowViewLostConnection(view))
+    ReportWarning("the X display went away; the settings made so far are kept");
+  QuillWindowViewClose(view);
 
   return SaveSettings(unit, keepPrograms ? &programs : nullptr, save);
 }

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-// The plug-in's exported component entry, as its bundle exports it.
-extern "C" ComponentResult QuillbarTremolo_Entry(ComponentParameters* params, void* storage);
+#include "host/ComponentBundles.h"
 
 namespace
 {
@@ -21,16 +20,13 @@ constexpr int kMaxChannels = 2;
 constexpr OSType kComponentType = kAudioUnitType_Effect;
 constexpr OSType kComponentSubtype = QUILL_FOUR_CC('T', 'r', 'm', 'l');
 constexpr OSType kComponentManufacturer = QUILL_FOUR_CC('Q', 'l', 'b', 'r');
-constexpr const char* kComponentName = "quillbarfx: QuillbarTremolo";
-constexpr const char* kPluginBundleID = "com.quillbarfx.audiounit.QuillbarTremolo";
 constexpr const char* kHostBundleID = "com.quillbarfx.quillbar-tremolo";
 
-// The registry calls entries with the storage as a Handle; the plug-in
-// exports its entry with an untyped pointer. Same bits, no cast of the
-// function itself.
-ComponentResult TremoloEntry(ComponentParameters* params, Handle storage)
+// The bundle --plugin picked; empty: search the component path.
+std::string& PluginBundle()
 {
-  return QuillbarTremolo_Entry(params, storage);
+  static std::string path;
+  return path;
 }
 
 std::string ExecutableFolder()
@@ -45,20 +41,24 @@ std::string ExecutableFolder()
   return path[0] ? path : "/";
 }
 
-// The host installs the plug-in where it lives: beside the program, with its
-// skin images in resources/img.
-Component RegisterComponentOnce()
+// Loads the plug-in bundles once per process: the one --plugin picked, or
+// every bundle on the component path. False with *error when the picked
+// bundle cannot be loaded; *problems lists the bundles of the path that
+// could not.
+bool LoadBundlesOnce(std::string* error, std::vector<std::string>* problems)
 {
   static std::once_flag once;
-  static Component component = nullptr;
+  static bool ok = true;
+  static std::string firstError;
+  static std::vector<std::string> found;
   std::call_once(once, [] {
-    const std::string folder = ExecutableFolder();
-    QuillSetMainBundle(kHostBundleID, folder.c_str());
-    QuillRegisterBundle(kPluginBundleID, folder.c_str(), (folder + "/resources").c_str());
-    ComponentDescription desc{kComponentType, kComponentSubtype, kComponentManufacturer, 0, 0};
-    component = QuillRegisterComponent(&desc, TremoloEntry, kComponentName);
+    QuillSetMainBundle(kHostBundleID, ExecutableFolder().c_str());
+    if (!PluginBundle().empty()) ok = LoadComponentBundle(PluginBundle(), &firstError);
+    else LoadComponentBundles(ComponentSearchPath(), &found);
   });
-  return component;
+  *error = firstError;
+  *problems = found;
+  return ok;
 }
 
 std::string StatusText(OSStatus status)
@@ -95,14 +95,26 @@ HostUnit::~HostUnit()
   CloseComponent(mUnit);
 }
 
+void SetPluginBundle(const std::string& bundlePath) { PluginBundle() = bundlePath; }
+
 bool HostUnit::Open(std::string* error)
 {
-  RegisterComponentOnce();
+  std::vector<std::string> problems;
+  if (!LoadBundlesOnce(error, &problems)) return false;
   ComponentDescription looking{kComponentType, kComponentSubtype, kComponentManufacturer, 0, 0};
   Component component = FindNextComponent(nullptr, &looking);
   if (!component)
   {
-    *error = "the tremolo component is not registered";
+    if (!PluginBundle().empty())
+    {
+      *error = "the plug-in bundle " + PluginBundle() + " holds no tremolo component (aufx Trml Qlbr)";
+      return false;
+    }
+    std::string where;
+    for (const std::string& folder : ComponentSearchPath()) where += (where.empty() ? "" : ", ") + folder;
+    *error = "no tremolo component (aufx Trml Qlbr) in the component path (" +
+             (where.empty() ? std::string("empty") : where) + "; set QUILL_COMPONENT_PATH or use --plugin)";
+    for (const std::string& p : problems) *error += "\n  " + p;
     return false;
   }
   const OSErr err = OpenAComponent(component, &mUnit);

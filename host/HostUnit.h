@@ -1,8 +1,9 @@
 // HostUnit: the tremolo opened and driven the way an Audio Unit host does.
 //
 // Everything goes through the component registry and the Audio Unit calls of
-// the platform layer: the host registers the component (as the system does on
-// a Mac when it finds the bundle), opens an instance, sets sample rate, stream
+// the platform layer: the host loads the plug-in bundle (the one --plugin
+// picks, else those on the component path; ComponentBundles.h), which
+// registers its component as the system does on a Mac, opens an instance, sets sample rate, stream
 // formats, block size and host callbacks, feeds the input through a render
 // callback, initializes the unit, applies state, presets and parameters
 // through properties and the set-parameter call, and renders block by block
@@ -54,8 +55,10 @@ public:
   HostUnit(const HostUnit&) = delete;
   HostUnit& operator=(const HostUnit&) = delete;
 
-  // Registers the component (once per process) and opens an instance. False
-  // with *error set when the component cannot be found or opened.
+  // Loads the plug-in bundles (once per process) and opens an instance of the
+  // tremolo component. False with *error set when the picked bundle cannot
+  // be loaded or the component cannot be found (the message lists the
+  // folders searched and the bundles that failed) or opened.
   bool Open(std::string* error);
 
   // Step 1 of a run: sample rate (Hz, > 0), input and output stream formats of
@@ -132,6 +135,10 @@ private:
   std::vector<HostParameter> mParameters;
   bool mParametersRead = false;
 };
+
+// Picks the plug-in bundle (a .component folder) every later Open loads
+// instead of searching the component path. Call it before the first Open.
+void SetPluginBundle(const std::string& bundlePath);
 
 // "Name1, Name2, ..." of a list of names, quoted.
 std::string JoinNames(const std::vector<std::string>& names);

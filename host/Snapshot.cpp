@@ -1,13 +1,15 @@
 #include "host/Snapshot.h"
 
-#include <memory>
+#include <QuillPlatform.h>
 
-#include "au/IPlugAU.h"
-#include "au/IPlugAU_ViewFactory.h"
-#include "editor/IGraphics.h"
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "host/HostUnit.h"
 #include "host/OutputFile.h"
-#include "tremolo/EditorSnapshot.h"
+#include "raster/lice_bitmap.h"
+#include "raster/lice_png_write.h"
 
 namespace
 {
@@ -20,14 +22,30 @@ struct CocoaViewInfo
   CFStringRef className = nullptr;
   ~CocoaViewInfo()
   {
-    CFRelease(bundle);
-    CFRelease(className);
+    if (bundle) CFRelease(bundle);
+    if (className) CFRelease(className);
   }
 };
 
+// Writes width x height 0xAARRGGBB pixels as an RGB PNG file.
+bool WritePixels(const std::vector<uint32_t>& pixels, int width, int height, const char* path)
+{
+  LICE_MemBitmap bitmap(width, height);
+  if (bitmap.getWidth() != width || bitmap.getHeight() != height) return false;
+  LICE_PackedPixel* bits = bitmap.getBits();
+  const int span = bitmap.getRowSpan();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+    {
+      const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+      bits[y * span + x] = LICE_MakePixel((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF, p >> 24);
+    }
+  return LICE_WritePNG(path, &bitmap, false);
+}
+
 } // namespace
 
-bool OpenEditorView(HostUnit& unit, IPlugAU** plug, void** view, std::string* error)
+NSView* OpenEditorView(HostUnit& unit, std::string* error)
 {
   AudioUnit au = unit.Unit();
   UInt32 size = 0;
@@ -35,62 +53,69 @@ bool OpenEditorView(HostUnit& unit, IPlugAU** plug, void** view, std::string* er
                  noErr || size < sizeof(AudioUnitCocoaViewInfo))
   {
     *error = "the plug-in offers no editor view";
-    return false;
+    return nullptr;
   }
   AudioUnitCocoaViewInfo raw{};
   size = sizeof raw; // one class is all a host uses
   if (AudioUnitGetProperty(au, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &raw, &size) != noErr)
   {
     *error = "the plug-in offers no editor view";
-    return false;
+    return nullptr;
   }
   CocoaViewInfo info{raw.mCocoaAUViewBundleLocation, raw.mCocoaAUViewClass[0]};
   char className[256] = "";
   if (!info.className || !CFStringGetCString(info.className, className, sizeof className, kCFStringEncodingUTF8))
   {
     *error = "the plug-in names no view factory class";
-    return false;
+    return nullptr;
   }
 
   // As a Cocoa host does: find the factory class by name, check its protocol
-  // version, ask it for a view of the unit.
+  // version, ask it for a view of the unit. The view belongs to the unit's
+  // editor and lives as long as the unit is open.
   std::unique_ptr<AUCocoaUIBase> factory(QuillCreateViewFactory(className));
   if (!factory || factory->interfaceVersion() != 0)
   {
     *error = std::string("no usable view factory class \"") + className + "\"";
-    return false;
+    return nullptr;
   }
-  *view = factory->uiViewForAudioUnit(au, NSSize{863, 468});
-
-  // The factory knows the plug-in whose editor it opened.
-  IPlugAUViewFactory* plugFactory = dynamic_cast<IPlugAUViewFactory*>(factory.get());
-  *plug = plugFactory ? plugFactory->GetPlug() : nullptr;
-  if (!*plug || !(*plug)->GetGUI())
+  NSView* view = factory->uiViewForAudioUnit(au, NSSize{863, 468});
+  if (!view)
   {
-    *error = "the view factory opened no editor";
-    return false;
+    *error = "the view factory opened no view";
+    return nullptr;
   }
-  return true;
+  return view;
 }
 
 bool SnapshotEditor(HostUnit& unit, const std::string& path, std::string* error)
 {
   const std::string cannot = "cannot draw the editor into " + path + ": ";
-  IPlugAU* plug = nullptr;
-  void* view = nullptr;
-  if (!OpenEditorView(unit, &plug, &view, error))
+  NSView* view = OpenEditorView(unit, error);
+  if (!view)
   {
     *error = cannot + *error;
     return false;
   }
-  // The picture is drawn off-screen from the editor's back buffer, as a
-  // first paint would; a window the view may have made is not needed.
-  plug->GetGUI()->CloseWindow();
+  // Without a window system the view draws off-screen and hands its picture
+  // over through the platform.
+  int width = 0, height = 0;
+  if (!QuillGetOffscreenViewSize(view, &width, &height))
+  {
+    *error = cannot + "its view cannot be drawn off-screen";
+    return false;
+  }
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  if (!QuillDrawOffscreenView(view, pixels.data(), pixels.size()))
+  {
+    *error = cannot + "its view failed to draw";
+    return false;
+  }
   OutputFile out;
   if (!out.Open(path, error)) return false;
-  if (!WriteEditorSnapshot(static_cast<IPlugBase*>(plug), out.TempPath().c_str()))
+  if (!WritePixels(pixels, width, height, out.TempPath().c_str()))
   {
-    *error = cannot + "drawing or encoding failed";
+    *error = cannot + "encoding failed";
     return false;
   }
   return out.Commit(error);

@@ -4,17 +4,18 @@
 // platform layer and written as PNG.
 #pragma once
 
+#include <QuillPlatform.h>
+
 #include <string>
 
 class HostUnit;
-class IPlugAU;
 
 // Asks the unit for its editor view as a Cocoa host does: reads the CocoaUI
-// property, creates the factory class it names and asks it for a view. On
-// success *plug is the plug-in whose editor opened and *view what the view
-// factory returned (null on a system without windows). False with *error
-// set (prefixed by nothing) when the unit offers no usable view factory.
-bool OpenEditorView(HostUnit& unit, IPlugAU** plug, void** view, std::string* error);
+// property, creates the factory class it names and asks it for a view. The
+// view, or null with *error set when the unit offers no usable view
+// factory or the factory opens no view. The view lives while the unit is
+// open.
+NSView* OpenEditorView(HostUnit& unit, std::string* error);
 
 // Writes the editor of `unit`, as its current settings show it, to `path`
 // (complete or not at all). False with *error set when the unit offers no

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/Commands.h"
+#include "host/HostUnit.h"
 
 #ifndef QUILL_HOST_VERSION
 #define QUILL_HOST_VERSION "0.0.0"
@@ -28,6 +29,10 @@ const char* const kMainHelp =
     "                    current program as an .aupreset file\n"
     "  edit              open the editor in a window; shape a sound and save it\n"
     "  demo [OUTDIR]     render a test chord through every factory preset (default: out/)\n"
+    "\n"
+    "The plug-in is loaded from its bundle, QuillbarTremolo.component, found in the folders of\n"
+    "QUILL_COMPONENT_PATH (colon-separated), then the build tree, then the install location.\n"
+    "  --plugin PATH     load this bundle instead (any command)\n"
     "\n"
     "  quillbar-tremolo COMMAND --help   help on one command\n"
     "  quillbar-tremolo --version        program version\n"
@@ -139,6 +144,34 @@ int RunCommand(const char* name, const std::vector<std::string>& args,
 int main(int argc, char** argv)
 {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty())
+  {
+    fputs(kMainHelp, stderr);
+    return 2;
+  }
+  // --plugin PATH picks the bundle for every command, wherever it stands.
+  for (size_t i = 0; i < args.size(); ++i)
+  {
+    std::string path;
+    if (args[i] == "--plugin")
+    {
+      if (i + 1 >= args.size()) return Usage(nullptr, "--plugin needs the path of a .component bundle");
+      path = args[i + 1];
+      args.erase(args.begin() + i, args.begin() + i + 2);
+    }
+    else if (args[i].rfind("--plugin=", 0) == 0)
+    {
+      path = args[i].substr(9);
+      args.erase(args.begin() + i);
+    }
+    else
+    {
+      continue;
+    }
+    if (path.empty()) return Usage(nullptr, "--plugin needs the path of a .component bundle");
+    SetPluginBundle(path);
+    --i;
+  }
   if (args.empty())
   {
     fputs(kMainHelp, stderr);

@@ -117,3 +117,90 @@ bool QuillDrawOffscreenView(NSView* view, uint32_t* pixels, size_t count)
     return false;
   return v.draw(v.refCon, pixels, v.width, v.height);
 }
+
+namespace
+{
+struct WindowView
+{
+  QuillWindowViewProcs procs;
+  void* refCon;
+};
+
+std::map<NSView*, WindowView>& WindowViews()
+{
+  static auto* sViews = new std::map<NSView*, WindowView>();
+  return *sViews;
+}
+
+// The registration of a view, copied out so that its procedures run
+// without the lock (they may open or close views themselves).
+bool FindWindowView(NSView* view, WindowView* out)
+{
+  std::lock_guard<std::mutex> lock(sViewMutex);
+  auto it = WindowViews().find(view);
+  if (it == WindowViews().end())
+    return false;
+  *out = it->second;
+  return true;
+}
+} // namespace
+
+bool QuillRegisterWindowView(NSView* view, const QuillWindowViewProcs* procs, void* refCon)
+{
+  if (!view || !procs || !procs->showTopLevel || !procs->idle || !procs->connectionFd ||
+      !procs->millisecondsToNextFrame || !procs->close || !procs->lostConnection)
+    return false;
+  std::lock_guard<std::mutex> lock(sViewMutex);
+  try
+  {
+    WindowViews()[view] = WindowView{*procs, refCon};
+  }
+  catch (const std::bad_alloc&)
+  {
+    return false;
+  }
+  return true;
+}
+
+void QuillUnregisterWindowView(NSView* view)
+{
+  std::lock_guard<std::mutex> lock(sViewMutex);
+  WindowViews().erase(view);
+}
+
+bool QuillWindowViewShowTopLevel(NSView* view, const char* title)
+{
+  WindowView v;
+  return FindWindowView(view, &v) && v.procs.showTopLevel(v.refCon, title ? title : "");
+}
+
+bool QuillWindowViewIdle(NSView* view)
+{
+  WindowView v;
+  return FindWindowView(view, &v) && v.procs.idle(v.refCon);
+}
+
+int QuillWindowViewConnectionFd(NSView* view)
+{
+  WindowView v;
+  return FindWindowView(view, &v) ? v.procs.connectionFd(v.refCon) : -1;
+}
+
+int QuillWindowViewMillisecondsToNextFrame(NSView* view)
+{
+  WindowView v;
+  return FindWindowView(view, &v) ? v.procs.millisecondsToNextFrame(v.refCon) : -1;
+}
+
+bool QuillWindowViewLostConnection(NSView* view)
+{
+  WindowView v;
+  return FindWindowView(view, &v) && v.procs.lostConnection(v.refCon);
+}
+
+void QuillWindowViewClose(NSView* view)
+{
+  WindowView v;
+  if (FindWindowView(view, &v))
+    v.procs.close(v.refCon);
+}

@@ -69,6 +69,36 @@ bool QuillGetOffscreenViewSize(NSView* view, int* width, int* height);
 // buffer or a failed drawing. Call it from the thread that owns the view.
 bool QuillDrawOffscreenView(NSView* view, uint32_t* pixels, size_t count);
 
+// ---- Editor views in windows of their own -----------------------------------
+
+// What a view that lives in a window of the window system offers a host
+// without a run loop of its own (a command-line host): show it as a
+// top-level window, let it handle its events and redraws, tell the host
+// which file descriptor to wait on and for how long, close it.
+struct QuillWindowViewProcs
+{
+  bool (*showTopLevel)(void* refCon, const char* title); // false: cannot be shown
+  bool (*idle)(void* refCon);                            // false: the window is gone
+  int (*connectionFd)(void* refCon);                     // -1: none
+  int (*millisecondsToNextFrame)(void* refCon);          // >= 0
+  void (*close)(void* refCon);
+  bool (*lostConnection)(void* refCon); // the window system went away
+};
+// Registers (or updates) a window view; the procedures are copied. False
+// for a NULL view or procedures, or when memory is short. The view
+// unregisters before it goes away.
+bool QuillRegisterWindowView(NSView* view, const QuillWindowViewProcs* procs, void* refCon);
+// Forgets a view (unknown views are ignored).
+void QuillUnregisterWindowView(NSView* view);
+// The calls a host makes on a window view, from the thread that owns it.
+// Unknown views: false, false, -1, -1, nothing and false.
+bool QuillWindowViewShowTopLevel(NSView* view, const char* title);
+bool QuillWindowViewIdle(NSView* view);
+int QuillWindowViewConnectionFd(NSView* view);
+int QuillWindowViewMillisecondsToNextFrame(NSView* view);
+void QuillWindowViewClose(NSView* view);
+bool QuillWindowViewLostConnection(NSView* view);
+
 // ---- View factory classes ---------------------------------------------------
 
 // Creates a new, initialised factory object; the caller deletes it.
