@@ -749,7 +749,7 @@ int RunEdit(const EditOptions& options)
   // The view is driven through the platform, as the plug-in registered it.
   if (!QuillWindowViewShowTopLevel(view, "QuillbarTremolo"))
   {
-    ReportError(cannot + "the editor's view is not a window");
+    ReportError(std::string(cannot) + "the editor's view is not a window");
     return kExitFailure;
   }
 
