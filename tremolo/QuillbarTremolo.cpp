@@ -460,7 +460,9 @@ IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps)
   // plug-in's bundle.
   IGraphicsHeadless* gui = IGraphicsLinux::DisplayNamed() ? new IGraphicsLinux(plug, width, height, fps)
                                                            : new IGraphicsHeadless(plug, width, height, fps);
+#if !defined(QUILL_API_LV2)
   gui->SetBundleID(plug->GetBundleID());
+#endif
   return gui;
 }
 
