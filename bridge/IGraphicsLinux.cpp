@@ -1414,7 +1414,11 @@ IGraphicsLinux::IGraphicsLinux(IPlugBase* plug, int width, int height, int fps)
 {
 }
 
-IGraphicsLinux::~IGraphicsLinux() { CloseWindow(); }
+IGraphicsLinux::~IGraphicsLinux()
+{
+  CloseWindow();
+  if (mRegisteredView) QuillUnregisterWindowView(static_cast<NSView*>(mRegisteredView));
+}
 
 bool IGraphicsLinux::DisplayNamed()
 {
@@ -1446,7 +1450,8 @@ void* IGraphicsLinux::OpenWindow(void* parent)
     [](void* g) { return static_cast<IGraphicsLinux*>(g)->LostDisplay(); },
   };
   NSView* hostView = static_cast<NSView*>(GetWindow());
-  QuillRegisterWindowView(hostView, &kProcs, this);
+  if (mRegisteredView) QuillUnregisterWindowView(static_cast<NSView*>(mRegisteredView));
+  mRegisteredView = QuillRegisterWindowView(hostView, &kProcs, this) ? hostView : nullptr;
   QuillRegisterOffscreenView(hostView, Width(), Height(), &DrawView, this);
   return GetWindow();
 }
@@ -1454,9 +1459,7 @@ void* IGraphicsLinux::OpenWindow(void* parent)
 void IGraphicsLinux::CloseWindow()
 {
   if (!mView) return;
-  NSView* hostView = static_cast<NSView*>(GetWindow());
-  QuillUnregisterWindowView(hostView);
-  QuillUnregisterOffscreenView(hostView);
+  QuillUnregisterOffscreenView(static_cast<NSView*>(GetWindow()));
   std::unique_ptr<IGraphicsLinuxView> view = std::move(mView);
   view->Close();
 }

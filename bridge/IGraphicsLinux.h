@@ -155,4 +155,7 @@ private:
   std::string mLastError;
   int mPreferredScale = 0;
   bool mTakenAway = false, mLostDisplay = false;
+  // The view last registered with the platform for hosts to drive; it stays
+  // registered after the window goes, so a host can still learn why.
+  void* mRegisteredView = nullptr;
 };
