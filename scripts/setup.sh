@@ -12,7 +12,7 @@ PACKAGES=(
   libsndfile1-dev libplist-dev
   libx11-dev libxext-dev xvfb xauth xdotool
   clang libclang-rt-14-dev
-  lv2-dev liblilv-dev lilv-utils sordi lv2file jalv jackd2
+  lv2-dev liblilv-dev libsuil-dev lilv-utils sordi lv2file jalv jackd2
 )
 
 missing=()

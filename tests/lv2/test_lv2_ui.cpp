@@ -9,13 +9,10 @@
 #include <dlfcn.h>
 #include <lv2/ui/ui.h>
 
-#include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <thread>
 #include <vector>
 
+#include "LV2UITestSupport.h"
 #include "lv2/LV2Ports.h"
 #include "tremolo/QuillbarTremoloConfig.h"
 
@@ -86,8 +83,7 @@ TEST(LV2UI, OpensInTheHostWindowAndAClickOnSyncWritesTheTempoSyncPort)
   ASSERT_NE(ui, nullptr);
   EXPECT_NE(widget, nullptr);
   // The second run of this program asks for 2x through the view's variable.
-  const char* scaleVar = std::getenv("QUILL_UI_SCALE");
-  const int scale = scaleVar && std::string(scaleVar) == "2" ? 2 : 1;
+  const int scale = lv2ui_test::UIScale();
   EXPECT_EQ(host.width, 863 * scale);
   EXPECT_EQ(host.height, 468 * scale);
 
@@ -98,26 +94,13 @@ TEST(LV2UI, OpensInTheHostWindowAndAClickOnSyncWritesTheTempoSyncPort)
     const float v = static_cast<float>(kTremoloParams[i].defaultVal);
     d->port_event(ui, ports.Param(i), sizeof(float), 0, &v);
   }
-  auto spin = [&](int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end)
-    {
-      EXPECT_EQ(idle->idle(ui), 0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  };
-  spin(300);
+  lv2ui_test::SpinIdle(idle, ui, 300);
   EXPECT_TRUE(host.writes.empty()) << "host values are not echoed back";
 
-  // The "sync" switch: two buttons stacked at (43, 62)-(67, 110) of the
-  // editor; the view shows editor point (x, y) at window pixel
-  // ((x + 2) * scale, (y + 2) * scale).
-  for (int y : {98, 74})
+  for (int y : {lv2ui_test::kSyncOnY, lv2ui_test::kSyncOffY})
   {
-    const std::string click = "timeout 20 xdotool mousemove --sync " + std::to_string(57 * scale) + " " +
-                              std::to_string((y + 2) * scale) + " click 1";
-    ASSERT_EQ(std::system(click.c_str()), 0);
-    spin(200);
+    ASSERT_TRUE(lv2ui_test::ClickEditor(lv2ui_test::kSyncX, y, scale));
+    lv2ui_test::SpinIdle(idle, ui, 200);
   }
   bool wroteOn = false, wroteOff = false;
   for (const Write& w : host.writes)
