@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "usage: %s OUT_DIR URI DSP_BINARY [UI_URI UI_BINARY]\n", argv[0]);
     return 1;
   }
-  std::unique_ptr<IPlug> plug(MakePlug());
+  std::unique_ptr<FormatAdapter> plug(MakePlug());
   if (!plug)
   {
     std::fprintf(stderr, "%s: the plug-in could not be created\n", argv[0]);

@@ -28,7 +28,7 @@ bool WriteEditorSnapshot(IGraphics* gui, const char* pngPath)
 
 bool WriteTremoloSnapshot(const char* presetName, const char* pngPath)
 {
-  std::unique_ptr<IPlug> plug(MakePlug());
+  std::unique_ptr<FormatAdapter> plug(MakePlug());
   if (!plug) return false;
   plug->SetSampleRate(44100.0);
   plug->Reset();

@@ -38,7 +38,7 @@ int TruncToIndex(double value)
 } // namespace
 
 QuillbarTremolo::QuillbarTremolo(IPlugInstanceInfo instanceInfo)
-  : IPlug(instanceInfo, kNumParams, kChannelIO, kNumPresets, kEffectName, kProductName, kMfrName,
+  : FormatAdapter(instanceInfo, kNumParams, kChannelIO, kNumPresets, kEffectName, kProductName, kMfrName,
             kVendorVersion, kUniqueID, kMfrID, kLatency, kDoesMidi, kDoesChunks, kIsInstrument,
             kSideChainChannels)
 {
@@ -452,7 +452,7 @@ void QuillbarTremolo::MergeTremAmp(std::vector<double>& amp)
 
 // ---------------------------------------------------------------------------
 
-IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps)
+IGraphics* MakeGraphics(FormatAdapter* plug, int width, int height, int fps)
 {
   if (!plug || width <= 0 || height <= 0) return nullptr;
   // With an X display named the editor can open a live window; without one
@@ -466,7 +466,7 @@ IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps)
   return gui;
 }
 
-IPlug* MakePlug()
+FormatAdapter* MakePlug()
 {
   // Hosts may open several instances from several threads at once.
   static WDL_Mutex sMutex;

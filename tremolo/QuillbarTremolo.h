@@ -33,7 +33,7 @@ class IControl;
 class IGraphics;
 class IPlotControl;
 
-class QuillbarTremolo : public IPlug
+class QuillbarTremolo : public FormatAdapter
 {
 public:
   // Declares the parameters and the five factory presets. The LFO is
@@ -175,13 +175,13 @@ private:
 
 // Creates a tremolo while holding a process-wide mutex (the host may open
 // several instances at once). Null if construction fails.
-IPlug* MakePlug();
+FormatAdapter* MakePlug();
 
 // The platform's graphics context for `plug`: width x height pixels (> 0),
 // `fps` redraws per second (<= 0: the framework's default). The only place
 // that chooses the platform layer: headless (no window) on this platform.
 // The caller owns the result until it attaches it; null for a null plug.
-IGraphics* MakeGraphics(IPlug* plug, int width, int height, int fps = 0);
+IGraphics* MakeGraphics(FormatAdapter* plug, int width, int height, int fps = 0);
 
 #if !defined(QUILL_API_LV2)
 // The Audio Unit component entry a host calls with a selector; returns the
