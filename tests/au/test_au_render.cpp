@@ -8,35 +8,7 @@
 #include <memory>
 #include <new>
 
-// Every allocation of this program is counted, so a test can check that the
-// render path makes none. The replacement pair is malloc/free; the compiler
-// cannot see that the two belong together once standard containers inline
-// them, hence the pragma.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace
-{
-std::atomic<long> gAllocations{0};
-}
-// Every form is replaced: product code uses the nothrow and array ones, and
-// memory from one family must not be returned through another.
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept
-{
-  ++gAllocations;
-  return std::malloc(n ? n : 1);
-}
-void* operator new(std::size_t n)
-{
-  if (void* p = operator new(n, std::nothrow)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return operator new(n, std::nothrow); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "tests/support/CountingAllocator.h"
 
 using namespace tremolo_config;
 

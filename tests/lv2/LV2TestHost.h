@@ -57,7 +57,7 @@ struct LV2World
   LV2World()
   {
     world = lilv_world_new();
-    // The build's bundle folder and the installed LV2 specifications, and
+    // The build's bundle folder and the installed LV2 vocabularies, and
     // nothing a user may have installed.
     LilvNode* path = lilv_new_string(world, QUILL_LV2_BUNDLE "/..:/usr/lib/lv2");
     lilv_world_set_option(world, LILV_OPTION_LV2_PATH, path);

@@ -10,32 +10,7 @@
 
 #include "tests/au/AUTestHost.h"
 
-// Counts allocations, to show that a run allocates nothing; the module's
-// own calls to operator new come here too. Compilers warn about pairing a
-// replaced new with free; the pairs match, hence the pragma.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace
-{
-std::atomic<long> gAllocations{0};
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept
-{
-  ++gAllocations;
-  return std::malloc(n ? n : 1);
-}
-void* operator new(std::size_t n)
-{
-  if (void* p = operator new(n, std::nothrow)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return operator new(n, std::nothrow); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "tests/support/CountingAllocator.h"
 
 namespace
 {
