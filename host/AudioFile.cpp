@@ -62,6 +62,17 @@ int64_t WavDataBytes(const std::string& path)
   return result;
 }
 
+#if defined(__SSE__)
+// The largest lane of `acc` if above m, else m.
+float MaxLane(__m128 acc, float m)
+{
+  float lanes[4];
+  _mm_storeu_ps(lanes, acc);
+  for (float v : lanes) m = v > m ? v : m;
+  return m;
+}
+#endif
+
 } // namespace
 
 AudioFileReader::~AudioFileReader()
@@ -116,9 +127,12 @@ AudioFileWriter::~AudioFileWriter()
   // mOut's destructor removes the unfinished temporary.
 }
 
-bool AudioFileWriter::Open(const std::string& path, int channels, int sampleRate, std::string* error)
+bool AudioFileWriter::Open(const std::string& path, int channels, int sampleRate, std::string* error,
+                           int64_t expectedFrames)
 {
   if (!mOut.Open(path, error)) return false;
+  // The samples plus room for the header and its PEAK chunk.
+  if (expectedFrames > 0) mOut.Reserve(expectedFrames * channels * static_cast<int64_t>(sizeof(float)) + 4096);
   SF_INFO info{};
   info.samplerate = sampleRate;
   info.channels = channels;
@@ -168,7 +182,7 @@ void PeakPair(const float* src, size_t samples, float* peaks)
 
 } // namespace
 
-bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error)
+bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error, const float* peaks)
 {
   // libsndfile keeps the PEAK chunk of a float file by scanning every
   // sample it is given, one at a time, which costs as much as the render.
@@ -180,11 +194,20 @@ bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   if (mChannels <= 2 && frames > 0)
   {
-    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(mChannels);
-    float pair[2];
-    PeakPair(src, samples, pair);
-    float chunkPeak[2] = {pair[0], pair[1]};
-    if (mChannels == 1) chunkPeak[0] = pair[0] > pair[1] ? pair[0] : pair[1];
+    float chunkPeak[2];
+    if (peaks)
+    {
+      chunkPeak[0] = peaks[0];
+      chunkPeak[1] = mChannels == 2 ? peaks[1] : 0.0f;
+    }
+    else
+    {
+      float pair[2];
+      PeakPair(src, static_cast<size_t>(frames) * static_cast<size_t>(mChannels), pair);
+      chunkPeak[0] = pair[0];
+      chunkPeak[1] = pair[1];
+      if (mChannels == 1) chunkPeak[0] = pair[0] > pair[1] ? pair[0] : pair[1];
+    }
     raw = true;
     for (int c = 0; c < mChannels; ++c)
       if (chunkPeak[c] > mPeak[c])
@@ -203,10 +226,11 @@ bool AudioFileWriter::Write(const float* src, int64_t frames, std::string* error
     return false;
   }
   // The disk writes what came so far while the rest is rendered, instead
-  // of all of it while Commit() waits. Every few megabytes, not every
-  // chunk: each request costs the machine a round trip to the disk driver,
-  // which on a busy machine cost more than the overlap saved.
-  constexpr off_t kWritebackBytes = 8 << 20;
+  // of all of it while Commit() waits: the disk, not the render, is the
+  // slower side, so it should start early. Every 2 MiB, not every chunk:
+  // each request costs the machine a round trip to the disk driver, which
+  // on a busy machine cost more than the overlap saved.
+  constexpr off_t kWritebackBytes = 2 << 20;
   const off_t end = lseek(mOut.Descriptor(), 0, SEEK_CUR);
   if (end >= mWrittenBack + kWritebackBytes)
   {
@@ -231,4 +255,82 @@ bool AudioFileWriter::Commit(std::string* error)
     return false;
   }
   return mOut.Commit(error);
+}
+
+void DeinterleaveFrames(const float* frame, size_t nch, size_t frames, float* planes, size_t span)
+{
+  if (nch == 1)
+  {
+    std::memcpy(planes, frame, frames * sizeof(float));
+    return;
+  }
+  float* left = planes;
+  float* right = planes + span;
+  size_t i = 0;
+#if defined(__SSE__)
+  // The compiler leaves this strided split scalar, one float per load and
+  // store; two shuffles split four frames at once.
+  for (; i + 4 <= frames; i += 4)
+  {
+    const __m128 a = _mm_loadu_ps(frame + 2 * i);      // l0 r0 l1 r1
+    const __m128 b = _mm_loadu_ps(frame + 2 * i + 4);  // l2 r2 l3 r3
+    _mm_storeu_ps(left + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_storeu_ps(right + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+  }
+#endif
+  for (; i < frames; ++i)
+  {
+    left[i] = frame[2 * i];
+    right[i] = frame[2 * i + 1];
+  }
+}
+
+// The reverse of DeinterleaveFrames, raising peaks[c] to the largest magnitude
+// written to channel c (NaN skipped), so that the file writer need not scan
+// the chunk again for its PEAK chunk.
+void InterleaveFrames(const float* planes, size_t span, size_t frames, float* frame, size_t nch, float* peaks)
+{
+  const float* left = planes;
+  const float* right = planes + span;
+  float m0 = peaks[0], m1 = nch == 2 ? peaks[1] : 0.0f;
+  size_t i = 0;
+#if defined(__SSE__)
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+  // maxps returns its second operand when either is NaN: NaN is skipped.
+  __m128 acc0 = _mm_setzero_ps(), acc1 = _mm_setzero_ps();
+  if (nch == 2)
+    for (; i + 4 <= frames; i += 4)
+    {
+      const __m128 l = _mm_loadu_ps(left + i), r = _mm_loadu_ps(right + i);
+      _mm_storeu_ps(frame + 2 * i, _mm_unpacklo_ps(l, r));
+      _mm_storeu_ps(frame + 2 * i + 4, _mm_unpackhi_ps(l, r));
+      acc0 = _mm_max_ps(_mm_and_ps(l, magnitude), acc0);
+      acc1 = _mm_max_ps(_mm_and_ps(r, magnitude), acc1);
+    }
+  else
+    for (; i + 4 <= frames; i += 4)
+    {
+      const __m128 l = _mm_loadu_ps(left + i);
+      _mm_storeu_ps(frame + i, l);
+      acc0 = _mm_max_ps(_mm_and_ps(l, magnitude), acc0);
+    }
+  m0 = MaxLane(acc0, m0);
+  m1 = MaxLane(acc1, m1);
+#endif
+  for (; i < frames; ++i)
+  {
+    const float l = left[i], a = std::fabs(l);
+    if (a > m0) m0 = a;
+    if (nch == 1)
+    {
+      frame[i] = l;
+      continue;
+    }
+    const float r = right[i], b = std::fabs(r);
+    if (b > m1) m1 = b;
+    frame[2 * i] = l;
+    frame[2 * i + 1] = r;
+  }
+  peaks[0] = m0;
+  if (nch == 2) peaks[1] = m1;
 }

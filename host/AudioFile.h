@@ -7,6 +7,7 @@
 
 #include <sndfile.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -55,11 +56,14 @@ public:
   AudioFileWriter(const AudioFileWriter&) = delete;
   AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
-  // Starts a 32-bit float WAV file for `path` (1 or 2 channels, rate > 0).
+  // Starts a 32-bit float WAV file for `path` (1 or 2 channels, rate > 0),
+  // reserving disk space for `expectedFrames` when that is known (> 0).
   // False with *error set when the folder cannot be written.
-  bool Open(const std::string& path, int channels, int sampleRate, std::string* error);
-  // Appends `frames` interleaved frames. False with *error set on failure.
-  bool Write(const float* src, int64_t frames, std::string* error);
+  bool Open(const std::string& path, int channels, int sampleRate, std::string* error, int64_t expectedFrames = 0);
+  // Appends `frames` interleaved frames. `peaks`, when given, holds each
+  // channel's largest magnitude in them (NaN skipped), which saves a scan.
+  // False with *error set on failure.
+  bool Write(const float* src, int64_t frames, std::string* error, const float* peaks = nullptr);
   // Completes the file and moves it to its name. False with *error set;
   // nothing is left behind then.
   bool Commit(std::string* error);
@@ -71,3 +75,11 @@ private:
   float mPeak[2] = {0.0f, 0.0f};  // the peaks libsndfile holds so far
   int64_t mWrittenBack = 0;  // bytes handed to the disk so far
 };
+
+// Splits `frames` interleaved frames of `nch` (1 or 2) channels into planes
+// `span` floats apart.
+void DeinterleaveFrames(const float* frame, size_t nch, size_t frames, float* planes, size_t span);
+// The reverse of DeinterleaveFrames, raising peaks[c] (nch values) to the
+// largest magnitude written to channel c, NaN skipped: the peaks
+// AudioFileWriter::Write takes.
+void InterleaveFrames(const float* planes, size_t span, size_t frames, float* frame, size_t nch, float* peaks);

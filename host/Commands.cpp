@@ -14,10 +14,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE__)
-#include <xmmintrin.h>
-#endif
-
 #include "host/AudioFile.h"
 #include "host/HostPrograms.h"
 #include "host/HostUnit.h"
@@ -298,59 +294,6 @@ int SaveSettings(HostUnit& unit, HostPrograms* programs, const SaveTargets& save
 // Frames of the file read or written per call by render.
 constexpr size_t kStreamChunkFrames = 65536;
 
-// frames interleaved frames of nch channels into planes `span` floats apart.
-void Deinterleave(const float* frame, size_t nch, size_t frames, float* planes, size_t span)
-{
-  if (nch == 1)
-  {
-    std::memcpy(planes, frame, frames * sizeof(float));
-    return;
-  }
-  float* left = planes;
-  float* right = planes + span;
-  size_t i = 0;
-#if defined(__SSE__)
-  // The compiler leaves this strided split scalar, one float per load and
-  // store; two shuffles split four frames at once.
-  for (; i + 4 <= frames; i += 4)
-  {
-    const __m128 a = _mm_loadu_ps(frame + 2 * i);      // l0 r0 l1 r1
-    const __m128 b = _mm_loadu_ps(frame + 2 * i + 4);  // l2 r2 l3 r3
-    _mm_storeu_ps(left + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-    _mm_storeu_ps(right + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-  }
-#endif
-  for (; i < frames; ++i)
-  {
-    left[i] = frame[2 * i];
-    right[i] = frame[2 * i + 1];
-  }
-}
-
-// The reverse of Deinterleave.
-void Interleave(const float* planes, size_t span, size_t frames, float* frame, size_t nch)
-{
-  if (nch == 1)
-  {
-    std::memcpy(frame, planes, frames * sizeof(float));
-    return;
-  }
-  const float* left = planes;
-  const float* right = planes + span;
-  size_t i = 0;
-  for (; i + 8 <= frames; i += 8)
-    for (size_t k = 0; k < 8; ++k)
-    {
-      frame[2 * (i + k)] = left[i + k];
-      frame[2 * (i + k) + 1] = right[i + k];
-    }
-  for (; i < frames; ++i)
-  {
-    frame[2 * i] = left[i];
-    frame[2 * i + 1] = right[i];
-  }
-}
-
 // Writing one of these files over another would destroy an input or one of
 // the results; the comparison goes by file identity, not by spelling. Says
 // which two clash and returns false; empty names take part in nothing.
@@ -418,7 +361,7 @@ int RunRender(const RenderOptions& options)
   if (prepared != kExitOk) return prepared;
 
   AudioFileWriter writer;
-  if (!writer.Open(options.output, channels, reader.SampleRate(), &error))
+  if (!writer.Open(options.output, channels, reader.SampleRate(), &error, reader.Frames()))
   {
     ReportError(error);
     return kExitFailure;
@@ -460,20 +403,21 @@ int RunRender(const RenderOptions& options)
       got += n;
     }
     if (got == 0) break;
+    float peaks[2] = {0.0f, 0.0f};
     for (size_t first = 0; first < static_cast<size_t>(got); first += block)
     {
       const size_t frames = std::min(block, static_cast<size_t>(got) - first);
       float* frame = chunk.get() + first * nch;
-      Deinterleave(frame, nch, frames, planes.data(), block);
+      DeinterleaveFrames(frame, nch, frames, planes.data(), block);
       const OSStatus st = unit.Render(inPlanes, outPlanes, static_cast<UInt32>(frames));
       if (st != noErr)
       {
         ReportError("the plug-in failed to render " + options.input + " (status " + std::to_string(st) + ")");
         return kExitFailure;
       }
-      Interleave(planes.data() + 2 * block, block, frames, frame, nch);
+      InterleaveFrames(planes.data() + 2 * block, block, frames, frame, nch, peaks);
     }
-    if (!writer.Write(chunk.get(), got, &error))
+    if (!writer.Write(chunk.get(), got, &error, peaks))
     {
       ReportError(error);
       return kExitFailure;

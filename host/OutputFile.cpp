@@ -89,6 +89,14 @@ bool OutputFile::Write(const void* data, size_t size, std::string* error)
   return true;
 }
 
+void OutputFile::Reserve(int64_t bytes)
+{
+  if (mFd < 0 || bytes <= 0) return;
+#ifdef FALLOC_FL_KEEP_SIZE
+  mReserved = fallocate(mFd, FALLOC_FL_KEEP_SIZE, 0, bytes) == 0;
+#endif
+}
+
 void OutputFile::StartWriteback(int64_t offset, int64_t length)
 {
   if (mFd < 0 || length <= 0) return;
@@ -110,6 +118,13 @@ bool OutputFile::Commit(std::string* error)
   }
   if (mOwnsFd && mFd >= 0)
   {
+    // Blocks reserved beyond what was written (an input shorter than its
+    // header said) would stay allocated past the end of the file; cutting
+    // the file at its own length gives them back.
+    struct stat st;
+    if (mReserved && fstat(mFd, &st) == 0 && ftruncate(mFd, st.st_size) != 0)
+      mReserved = false; // the file itself is whole; only the spare space stays
+
     // The data reaches the disk before the name moves: after a crash the
     // target holds either its old contents or the complete new file, never
     // a renamed file whose blocks were not yet written. fdatasync covers
@@ -150,6 +165,7 @@ void OutputFile::Discard()
   if (mOwnsFd && mFd >= 0) close(mFd);
   mFd = -1;
   mOwnsFd = false;
+  mReserved = false;
   if (!mTempPath.empty()) unlink(mTempPath.c_str());
   mTempPath.clear();
 }

@@ -28,6 +28,11 @@ public:
   // Hands the descriptor over: the caller (e.g. a library that closes it)
   // becomes its owner. -1 when not open.
   int ReleaseDescriptor();
+  // Reserves disk space for about `bytes` bytes of the file without
+  // changing its size, so the writes that follow land in blocks already
+  // chosen instead of each page claiming its own. Only a hint: no effect
+  // when the file system cannot, and Commit() gives back what was not used.
+  void Reserve(int64_t bytes);
   // Writes all `size` bytes; false with *error set on a short write.
   bool Write(const void* data, size_t size, std::string* error);
   // Asks the kernel to start writing `length` bytes from `offset` to disk
@@ -51,6 +56,7 @@ private:
   std::string mTempPath;
   int mFd = -1;
   bool mOwnsFd = false;
+  bool mReserved = false;
 };
 
 // True when the two paths name one file: the same device and inode for

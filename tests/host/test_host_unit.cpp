@@ -2,6 +2,8 @@
 // checks and the audio file reader.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "HostTestSupport.h"
 #include "host/AudioFile.h"
 #include "host/HostUnit.h"
@@ -73,6 +75,8 @@ TEST(HostAudioFile, WriterKeepsThePeakChunkLibsndfileWouldWrite)
   const Case cases[] = {
     {"steady stereo", 2, [](size_t i, int c) { return std::sin(0.01f * i + c) * 0.5f; }},
     {"rising stereo", 2, [](size_t i, int c) { return (c ? -1.0f : 1.0f) * 0.0001f * i; }},
+    // Only the right channel decides which chunks are scanned.
+    {"right rising alone", 2, [](size_t i, int c) { return c ? 0.0001f * i : 0.5f; }},
     {"rising mono", 1, [](size_t i, int) { return 0.0001f * i * (i % 2 ? 1.0f : -1.0f); }},
     // A NaN first sample makes libsndfile keep no peak from that chunk (the
     // second), so the smaller values of the third chunk still raise it.
@@ -93,8 +97,14 @@ TEST(HostAudioFile, WriterKeepsThePeakChunkLibsndfileWouldWrite)
       for (int c = 0; c < k.channels; ++c) samples[i * k.channels + c] = k.sample(i, c);
 
     std::string error;
-    AudioFileWriter writer;
+    // "ours.wav" finds the peaks itself; "given.wav" takes them from
+    // InterleaveFrames, as the render does, which also has to give back the
+    // very samples it was split from.
+    AudioFileWriter writer, given;
     ASSERT_TRUE(writer.Open(dir / "ours.wav", k.channels, 48000, &error)) << error;
+    ASSERT_TRUE(given.Open(dir / "given.wav", k.channels, 48000, &error)) << error;
+    const size_t nch = static_cast<size_t>(k.channels);
+    std::vector<float> planes(2 * chunk), joined(chunk * nch);
     SF_INFO info{};
     info.channels = k.channels;
     info.samplerate = 48000;
@@ -105,18 +115,47 @@ TEST(HostAudioFile, WriterKeepsThePeakChunkLibsndfileWouldWrite)
     {
       const float* p = samples.data() + n * chunk * k.channels;
       ASSERT_TRUE(writer.Write(p, chunk, &error)) << error;
+      float peaks[2] = {0.0f, 0.0f};
+      DeinterleaveFrames(p, nch, chunk, planes.data(), chunk);
+      InterleaveFrames(planes.data(), chunk, chunk, joined.data(), nch, peaks);
+      ASSERT_EQ(std::memcmp(joined.data(), p, joined.size() * sizeof(float)), 0);
+      ASSERT_TRUE(given.Write(joined.data(), chunk, &error, peaks)) << error;
       ASSERT_EQ(sf_writef_float(reference, p, chunk), static_cast<sf_count_t>(chunk));
     }
     ASSERT_TRUE(writer.Commit(&error)) << error;
+    ASSERT_TRUE(given.Commit(&error)) << error;
     ASSERT_EQ(sf_close(reference), 0);
 
-    std::string ours = ReadText(dir / "ours.wav"), theirs = ReadText(dir / "reference.wav");
+    std::string theirs = ReadText(dir / "reference.wav");
     const size_t peak = theirs.find("PEAK");
     ASSERT_NE(peak, std::string::npos);
-    ASSERT_EQ(ours.size(), theirs.size());
-    ASSERT_EQ(ours.compare(peak, 4, "PEAK"), 0);
-    ours.replace(peak + 12, 4, 4, '\0');  // version, then the time stamp
-    theirs.replace(peak + 12, 4, 4, '\0');
-    EXPECT_TRUE(ours == theirs);
+    theirs.replace(peak + 12, 4, 4, '\0');  // version, then the time stamp
+    for (const char* name : {"ours.wav", "given.wav"})
+    {
+      SCOPED_TRACE(name);
+      std::string ours = ReadText(dir / name);
+      ASSERT_EQ(ours.size(), theirs.size());
+      ASSERT_EQ(ours.compare(peak, 4, "PEAK"), 0);
+      ours.replace(peak + 12, 4, 4, '\0');
+      EXPECT_TRUE(ours == theirs);
+    }
   }
+}
+
+// Space reserved for the frames an input declares is given back when fewer
+// arrive (an input cut short and rendered with --allow-short), instead of
+// staying allocated past the end of the finished file.
+TEST(HostAudioFile, WriterGivesBackReservedSpaceItDidNotUse)
+{
+  ScratchDir dir;
+  std::string error;
+  AudioFileWriter writer;
+  ASSERT_TRUE(writer.Open(dir / "short.wav", 2, 48000, &error, 4 << 20)) << error;  // 32 MiB of samples
+  const std::vector<float> samples(2 * 1000, 0.25f);
+  ASSERT_TRUE(writer.Write(samples.data(), 1000, &error)) << error;
+  ASSERT_TRUE(writer.Commit(&error)) << error;
+  struct stat st;
+  ASSERT_EQ(stat((dir / "short.wav").c_str(), &st), 0);
+  EXPECT_GT(st.st_size, 8000);
+  EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, 1 << 20);
 }
