@@ -11,11 +11,20 @@
 # count. Not a test: run it by hand after a build, it installs the peers it
 # lacks.
 #
+# Before each timed command the script waits for the disk to take every
+# file written so far (sync), as it has long done by the time anyone
+# replaces an output that is older than the kernel's writeback delay
+# (30 s). Without that, a program that leaves its output in the page cache
+# replaces, on its next run, a file that has no blocks on disk yet, while
+# the program after it shares the disk with that writeback. SETTLE=0 turns
+# the wait off to see the difference.
+#
 #   bench/render_vs_peers.sh [path/to/quillbar-tremolo]
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 HOST="${1:-$ROOT/build/host/quillbar-tremolo}"
 RUNS="${RUNS:-5}"
+SETTLE="${SETTLE:-1}"
 TAP_PLUGIN=/usr/lib/ladspa/tap_autopan.so
 PULSATOR=http://calf.sourceforge.net/plugins/Pulsator
 
@@ -52,6 +61,7 @@ run() {
   shift
   # A failed run would otherwise end the script without a word.
   local TIMEFORMAT='%3R %3U %3S' rc=0
+  [ "$SETTLE" = 0 ] || sync
   { time "$@" >/dev/null 2>"$WORK/err" || rc=$?; } 2>>"$WORK/$name.times"
   if [ "$rc" -ne 0 ]; then
     echo "render_vs_peers: $1 failed:" >&2
@@ -77,7 +87,9 @@ for name in ours sox tap calf; do
   CPU[$name]=$(awk '{ print $2 + $3 }' "$WORK/$name.times" | median)
 done
 
-echo "60 s stereo 48 kHz, median of $RUNS runs (whole process, file in and out):"
+settled="each run starts with earlier writes on disk"
+[ "$SETTLE" = 0 ] && settled="runs start without waiting for earlier writes"
+echo "60 s stereo 48 kHz, median of $RUNS runs (whole process, file in and out; $settled):"
 printf '  %-46s %8s %8s %12s\n' "" "wall s" "cpu s" "peer / ours"
 row() {
   printf '  %-46s %8.3f %8.3f' "$2" "${WALL[$1]}" "${CPU[$1]}"
