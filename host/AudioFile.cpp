@@ -132,7 +132,9 @@ bool AudioFileWriter::Open(const std::string& path, int channels, int sampleRate
 {
   if (!mOut.Open(path, error)) return false;
   // The samples plus room for the header and its PEAK chunk.
-  if (expectedFrames > 0) mOut.Reserve(expectedFrames * channels * static_cast<int64_t>(sizeof(float)) + 4096);
+  const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * channels;
+  if (expectedFrames > 0 && channels > 0 && expectedFrames <= (INT64_MAX - 4096) / frameBytes)
+    mOut.Reserve(expectedFrames * frameBytes + 4096);
   SF_INFO info{};
   info.samplerate = sampleRate;
   info.channels = channels;

@@ -310,6 +310,21 @@ bool DistinctFiles(const std::vector<std::pair<const char*, std::string>>& files
   return true;
 }
 
+// The output frames worth reserving disk space for: the count the input
+// states, when that is plausible for the input's size. A compressed file's
+// header is not checked against its contents, and a hostile one would
+// otherwise claim the disk for the length of the run; no real input
+// decodes to more than eight times its size in 32-bit float.
+int64_t FramesToReserve(const AudioFileReader& reader, const std::string& input)
+{
+  struct stat st;
+  const int64_t frames = reader.Frames();
+  if (frames <= 0 || stat(input.c_str(), &st) != 0) return 0;
+  const int64_t frameBytes = static_cast<int64_t>(sizeof(float)) * reader.Channels();
+  const int64_t limit = 8 * static_cast<int64_t>(st.st_size) + (1 << 20);
+  return frames <= limit / frameBytes ? frames : 0;
+}
+
 } // namespace
 
 void ReportError(const std::string& message)
@@ -361,7 +376,7 @@ int RunRender(const RenderOptions& options)
   if (prepared != kExitOk) return prepared;
 
   AudioFileWriter writer;
-  if (!writer.Open(options.output, channels, reader.SampleRate(), &error, reader.Frames()))
+  if (!writer.Open(options.output, channels, reader.SampleRate(), &error, FramesToReserve(reader, options.input)))
   {
     ReportError(error);
     return kExitFailure;
