@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Log.h"
+#include "framework/SampleConvert.h"
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
                      const char* productName, const char* mfrName, int vendorVersion, int uniqueID, int mfrID,
@@ -418,17 +419,6 @@ void IPlugBase::SetOutputBusLabel(int idx, const char* label)
 // ---------------------------------------------------------------------------
 // Processing frame
 
-// dst[s] = src[s] converted, for s < n. Eight at a time with a fixed count,
-// so the compiler converts them in vector registers.
-template <class From, class To>
-static void ConvertBlock(const From* src, To* dst, int n)
-{
-  int s = 0;
-  for (; s + 8 <= n; s += 8)
-    for (int k = 0; k < 8; ++k) dst[s + k] = static_cast<To>(src[s + k]);
-  for (; s < n; ++s) dst[s] = static_cast<To>(src[s]);
-}
-
 void IPlugBase::AttachInputBuffers(int idx, int n, double** ppData, int /*nFrames*/)
 {
   if (!ppData) return;
@@ -456,7 +446,7 @@ void IPlugBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames)
     // the scratch buffer is one block long; frames beyond it cannot be held
     int frames = nFrames < size ? (nFrames > 0 ? nFrames : 0) : size;
     if (src)
-      ConvertBlock(src, dst, frames);
+      ActiveSampleConvertKernels().floatToDouble(src, dst, frames);
     else
       for (int s = 0; s < frames; ++s) dst[s] = 0.0;
     *ch->mSrc = dst;
@@ -508,9 +498,9 @@ static void ConvertOutputsToFloat(const WDL_PtrList<IPlugBase::OutChannel>& outp
     float* dst = ch->mFDest;
     if (!ch->mConnected || !dst || !src) continue;
     if (accumulate)
-      for (int s = 0; s < nFrames; ++s) dst[s] += (float)src[s];
+      ActiveSampleConvertKernels().addDoubleToFloat(src, dst, nFrames);
     else
-      ConvertBlock(src, dst, nFrames);
+      ActiveSampleConvertKernels().doubleToFloat(src, dst, nFrames);
   }
 }
 

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+
+#include "tremolo/TremoloKernels.h"
 
 namespace {
 
@@ -139,8 +137,7 @@ void ExtLFO::correctSqrAmp() {
 
 namespace {
 
-constexpr int kLanes = 8;       // values computed side by side
-constexpr int kReseedEvery = 64; // rotations of eight before an exact re-seed
+constexpr int kLanes = 8;  // cosine values the kernels turn side by side
 
 // Number of samples k = 0, 1, ... (at most `most`) whose position x0 + k *
 // step lies before `end`, given x0 < end: the positions are computed exactly
@@ -152,82 +149,6 @@ int samplesBefore(double x0, double step, double end, int most) {
   while (n > 1 && x0 + (n - 1) * step >= end) --n;
   while (n < most && x0 + n * step < end) ++n;
   return n;
-}
-
-// Two doubles side by side; the compiler keeps them in one vector register.
-typedef double Pair __attribute__((vector_size(16)));
-
-inline Pair pairOf(double a, double b) { return Pair{a, b}; }
-inline void store(double* dst, Pair v) { std::memcpy(dst, &v, sizeof v); }
-
-// (v + 1) / 2 with v limited to +-1: the square's edge lines run beyond it,
-// and rounding can take a ramp's or a rotation's end a few ulps past it.
-inline double toUnit(double v) { return ((v > 1.0 ? 1.0 : (v < -1.0 ? -1.0 : v)) + 1.0) * 0.5; }
-inline Pair toUnit(Pair v) {
-  const Pair one = pairOf(1.0, 1.0), minusOne = pairOf(-1.0, -1.0), half = pairOf(0.5, 0.5);
-#if defined(__SSE2__)
-  v = _mm_max_pd(_mm_min_pd(v, one), minusOne);
-#else
-  v = v > one ? one : v;
-  v = v < minusOne ? minusOne : v;
-#endif
-  return (v + one) * half;
-}
-
-// One value pair of a cosine run: its output, then the turn of its angles.
-inline void cosinePair(double* dst, Pair& c, Pair& s, Pair& k, Pair C, Pair S, Pair W, Pair v0, Pair dv,
-                       Pair eight) {
-  store(dst, toUnit(c * W + (v0 + k * dv)));
-  const Pair cn = c * C - s * S;
-  s = s * C + c * S;
-  c = cn;
-  k += eight;
-}
-
-// dst[k] = toUnit(a * (x0 + k * step) + b).
-void rampRun(double* dst, int n, double x0, double step, double a, double b) {
-  const double v0 = a * x0 + b, dv = a * step;
-  const Pair dv2 = pairOf(dv, dv), v02 = pairOf(v0, v0), two = pairOf(2.0, 2.0);
-  Pair k2 = pairOf(0.0, 1.0);
-  int k = 0;
-  for (; k + 2 <= n; k += 2, k2 += two) store(dst + k, toUnit(v02 + k2 * dv2));
-  if (k < n) dst[k] = toUnit(v0 + k * dv);
-}
-
-// dst[k] = toUnit(cos(t0 + k * theta) * wc + (a * x + b) * wl) with
-// x = x0 + k * step. Eight lanes hold the cosine and sine of eight
-// consecutive angles and turn by 8 * theta together. Each turn adds at most a
-// few ulps of error; an exact re-seed every 512 values keeps the total below
-// 1e-13.
-void cosineRun(double* dst, int n, double t0, double theta, double c1, double s1, double c8, double s8,
-               double x0, double step, double wc, double a, double b, double wl) {
-  const double v0 = (a * x0 + b) * wl, dv = a * step * wl;
-  const Pair C = pairOf(c8, c8), S = pairOf(s8, s8), W = pairOf(wc, wc), dv2 = pairOf(dv, dv),
-             v02 = pairOf(v0, v0), eight = pairOf(8.0, 8.0);
-  int k = 0;
-  while (k < n) {
-    double c[kLanes], s[kLanes];
-    c[0] = std::cos(t0 + k * theta);
-    s[0] = std::sin(t0 + k * theta);
-    for (int j = 1; j < kLanes; ++j) {
-      c[j] = c[j - 1] * c1 - s[j - 1] * s1;
-      s[j] = s[j - 1] * c1 + c[j - 1] * s1;
-    }
-    // Four named pairs rather than an array, so that they stay in registers.
-    Pair c0 = pairOf(c[0], c[1]), c1p = pairOf(c[2], c[3]), c2 = pairOf(c[4], c[5]), c3 = pairOf(c[6], c[7]);
-    Pair s0 = pairOf(s[0], s[1]), s1p = pairOf(s[2], s[3]), s2 = pairOf(s[4], s[5]), s3 = pairOf(s[6], s[7]);
-    Pair k0 = pairOf(k, k + 1), k1 = pairOf(k + 2, k + 3), k2 = pairOf(k + 4, k + 5), k3 = pairOf(k + 6, k + 7);
-    const int stop = n - k < kLanes * kReseedEvery ? n : k + kLanes * kReseedEvery;
-    for (; k + kLanes <= stop; k += kLanes) {
-      cosinePair(dst + k, c0, s0, k0, C, S, W, v02, dv2, eight);
-      cosinePair(dst + k + 2, c1p, s1p, k1, C, S, W, v02, dv2, eight);
-      cosinePair(dst + k + 4, c2, s2, k2, C, S, W, v02, dv2, eight);
-      cosinePair(dst + k + 6, c3, s3, k3, C, S, W, v02, dv2, eight);
-    }
-    // Fewer than eight left before the stop: the lanes hold their angles.
-    const double lane[kLanes] = {c0[0], c0[1], c1p[0], c1p[1], c2[0], c2[1], c3[0], c3[1]};
-    for (int j = 0; k < stop; ++j, ++k) dst[k] = toUnit(lane[j] * wc + (v0 + k * dv));
-  }
 }
 
 }  // namespace
@@ -271,6 +192,12 @@ void ExtLFO::generateRuns(double* dst, int count) {
   }
   const double wc = rule == kBlend ? 1.0 - form : 1.0, wl = rule == kBlend ? form : 0.0;
 
+  const TremoloKernels& kernels = ActiveTremoloKernels();
+  CosineRunArgs cosine;
+  cosine.step = step;
+  cosine.wc = wc;
+  cosine.wl = wl;
+
   // Positions are the last wrap point plus a whole number of steps, as in
   // generateExact.
   double base = x;
@@ -303,11 +230,19 @@ void ExtLFO::generateRuns(double* dst, int count) {
     }
     const int n = samplesBefore(x, step, end, count - i);
     if (rule == kSquare || rule == kTriangle) {
-      rampRun(dst + i, n, x, step, a, b);
+      kernels.rampRun(dst + i, n, x, step, a, b);
     } else {
       const Rotation& r = falling ? fallRotation : riseRotation;
-      const double t0 = falling ? x * fallScale : (riseShift + x) * riseScale;
-      cosineRun(dst + i, n, t0, step * r.scale, r.c1, r.s1, r.c8, r.s8, x, step, wc, a, b, wl);
+      cosine.t0 = falling ? x * fallScale : (riseShift + x) * riseScale;
+      cosine.theta = step * r.scale;
+      cosine.c1 = r.c1;
+      cosine.s1 = r.s1;
+      cosine.c8 = r.c8;
+      cosine.s8 = r.s8;
+      cosine.x0 = x;
+      cosine.a = a;
+      cosine.b = b;
+      kernels.cosineRun(dst + i, n, cosine);
     }
     i += n;
     k += n;

@@ -14,6 +14,7 @@
 #include "tremolo/IPlotControl.h"
 #include "tremolo/IRadioButtonCap.h"
 #include "tremolo/QuillbarTremoloUIConfig.h"
+#include "tremolo/TremoloKernels.h"
 
 using namespace tremolo_config;
 
@@ -340,6 +341,7 @@ void QuillbarTremolo::ProcessDoubleReplacing(double** inputs, double** outputs, 
   const double volumeNow = active.volume;
   const double depthNow = active.depth;
   const int nChannels = std::min(NInChannels(), NOutChannels());
+  const TremoloKernels& kernels = ActiveTremoloKernels();
   for (int c = 0; c < nChannels; ++c)
   {
     const double* in = inputs[c];
@@ -356,26 +358,8 @@ void QuillbarTremolo::ProcessDoubleReplacing(double** inputs, double** outputs, 
     const bool mirrored = active.panMode && c == 1;
     const double base = mirrored ? volumeNow : volumeNow * (1.0 - depthNow);
     const double slope = mirrored ? -volumeNow * depthNow : volumeNow * depthNow;
-    ApplyGain(in, out, amp, nFrames, base, slope);
+    kernels.applyGain(in, out, amp, nFrames, base, slope);
   }
-}
-
-void QuillbarTremolo::ApplyGain(const double* in, double* out, const double* amp, int n, double base, double slope)
-{
-  // Two samples per vector register. Each pair is loaded before it is
-  // stored, so in and out may be the same buffer.
-  typedef double Pair __attribute__((vector_size(16)));
-  const Pair b2 = {base, base}, s2 = {slope, slope};
-  int j = 0;
-  for (; j + 2 <= n; j += 2)
-  {
-    Pair x, a;
-    std::memcpy(&x, in + j, sizeof x);
-    std::memcpy(&a, amp + j, sizeof a);
-    const Pair y = x * (b2 + s2 * a);
-    std::memcpy(out + j, &y, sizeof y);
-  }
-  if (j < n) out[j] = in[j] * (base + slope * amp[j]);
 }
 
 void QuillbarTremolo::ReInitTimes(int /*unused*/)

@@ -137,8 +137,6 @@ private:
   // Takes a newer hand-over record if there is one and the copy is free.
   // Render thread.
   void PickUpSettings();
-  // out[j] = in[j] * (base + slope * amp[j]) for j < n. Render thread.
-  static void ApplyGain(const double* in, double* out, const double* amp, int n, double base, double slope);
 
   // ---- control side: written under the plug-in mutex ----
   // The gain stage, the free rate, the smoothing window and the event

@@ -1,0 +1,84 @@
+#include "framework/SampleConvert.h"
+
+#if QUILL_HAVE_AVX2_PATH
+#include <immintrin.h>
+#endif
+
+namespace
+{
+
+// Eight at a time with a fixed count, so the compiler converts them in
+// vector registers.
+template <class From, class To>
+void convertBlock(const From* src, To* dst, int n)
+{
+  int s = 0;
+  for (; s + 8 <= n; s += 8)
+    for (int k = 0; k < 8; ++k) dst[s + k] = static_cast<To>(src[s + k]);
+  for (; s < n; ++s) dst[s] = static_cast<To>(src[s]);
+}
+
+void floatToDoubleBaseline(const float* src, double* dst, int n) { convertBlock(src, dst, n); }
+void doubleToFloatBaseline(const double* src, float* dst, int n) { convertBlock(src, dst, n); }
+
+void addDoubleToFloatBaseline(const double* src, float* dst, int n)
+{
+  for (int s = 0; s < n; ++s) dst[s] += static_cast<float>(src[s]);
+}
+
+constexpr SampleConvertKernels kBaselineKernels = {floatToDoubleBaseline, doubleToFloatBaseline,
+                                                   addDoubleToFloatBaseline};
+
+#if QUILL_HAVE_AVX2_PATH
+
+__attribute__((target("avx2"))) void floatToDoubleAvx2(const float* src, double* dst, int n)
+{
+  int s = 0;
+  for (; s + 8 <= n; s += 8)
+  {
+    _mm256_storeu_pd(dst + s, _mm256_cvtps_pd(_mm_loadu_ps(src + s)));
+    _mm256_storeu_pd(dst + s + 4, _mm256_cvtps_pd(_mm_loadu_ps(src + s + 4)));
+  }
+  for (; s < n; ++s) dst[s] = static_cast<double>(src[s]);
+}
+
+__attribute__((target("avx2"))) void doubleToFloatAvx2(const double* src, float* dst, int n)
+{
+  int s = 0;
+  for (; s + 8 <= n; s += 8)
+  {
+    _mm_storeu_ps(dst + s, _mm256_cvtpd_ps(_mm256_loadu_pd(src + s)));
+    _mm_storeu_ps(dst + s + 4, _mm256_cvtpd_ps(_mm256_loadu_pd(src + s + 4)));
+  }
+  for (; s < n; ++s) dst[s] = static_cast<float>(src[s]);
+}
+
+__attribute__((target("avx2"))) void addDoubleToFloatAvx2(const double* src, float* dst, int n)
+{
+  int s = 0;
+  for (; s + 4 <= n; s += 4)
+    _mm_storeu_ps(dst + s, _mm_add_ps(_mm_loadu_ps(dst + s), _mm256_cvtpd_ps(_mm256_loadu_pd(src + s))));
+  for (; s < n; ++s) dst[s] += static_cast<float>(src[s]);
+}
+
+constexpr SampleConvertKernels kAvx2Kernels = {floatToDoubleAvx2, doubleToFloatAvx2, addDoubleToFloatAvx2};
+
+#endif
+
+} // namespace
+
+const SampleConvertKernels& SampleConvertKernelsFor(SimdPath path)
+{
+#if QUILL_HAVE_AVX2_PATH
+  if (path == SimdPath::kAvx2 && SimdPathSupported(path)) return kAvx2Kernels;
+#else
+  (void)path;
+#endif
+  return kBaselineKernels;
+}
+
+const SampleConvertKernels& ActiveSampleConvertKernels()
+{
+  static const SampleConvertKernels& kernels = SampleConvertKernelsFor(PreferredSimdPath());
+  return kernels;
+}
