@@ -340,6 +340,13 @@ void IGraphicsLinuxView::Wait()
 // ---- Events ----
 void IGraphicsLinuxView::Dispatch(XEvent& ev, bool inModal)
 {
+  if (ev.type == MappingNotify)
+  {
+    // A new keyboard layout (or a program that types through a key it
+    // remaps): without this, key lookups keep answering from the old map.
+    XRefreshKeyboardMapping(&ev.xmapping);
+    return;
+  }
   if (entry.w && ev.xany.window == entry.w)
   {
     EntryEvent(ev);
