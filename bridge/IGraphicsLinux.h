@@ -102,9 +102,12 @@ public:
   // Modal menu below `area`; the chosen menu (or submenu) with its chosen
   // index set, or null when cancelled (Escape or a click outside).
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* area) override;
-  // A text field over `area` inside the view; Return or leaving it commits,
-  // Escape cancels. With a parameter only the characters a value can hold are
-  // accepted, up to the control's text-entry length.
+  // A text field over `area` inside the view, its text selected. It edits as
+  // a desktop field: Left/Right, Home/End and clicks move the caret (Shift
+  // or a drag selects, Ctrl+A selects all), Backspace/Delete erase before
+  // and after it. Return or leaving it commits, Escape cancels. With a
+  // parameter only the characters a value can hold are accepted, up to the
+  // control's text-entry length.
   void CreateTextEntry(IControl* control, IText* text, IRECT* area, const char* initial, IParam* param) override;
   // Runs zenity or kdialog (whichever is on PATH); without either, or on
   // cancel, `file` becomes empty.

@@ -1,5 +1,6 @@
 // The X11 view's text field: a child window over the prompted area, drawn
-// with the editor's own text drawing.
+// with the editor's own text drawing, edited as a one-line desktop field
+// (caret, selection, UTF-8 characters kept whole).
 #include "bridge/IGraphicsLinuxView.h"
 
 #include <X11/keysym.h>
@@ -26,6 +27,32 @@ const char* AllowedCharacters(const IParam* param)
     default: return "";
   }
 }
+
+bool Continuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0x80; }
+
+void AppendUtf8(unsigned long code, std::string* out)
+{
+  if (code < 0x80)
+    *out += static_cast<char>(code);
+  else if (code < 0x800)
+  {
+    *out += static_cast<char>(0xc0 | (code >> 6));
+    *out += static_cast<char>(0x80 | (code & 0x3f));
+  }
+  else if (code < 0x10000)
+  {
+    *out += static_cast<char>(0xe0 | (code >> 12));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+    *out += static_cast<char>(0x80 | (code & 0x3f));
+  }
+  else
+  {
+    *out += static_cast<char>(0xf0 | (code >> 18));
+    *out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+    *out += static_cast<char>(0x80 | (code & 0x3f));
+  }
+}
 }  // namespace
 
 bool TextFieldAccepts(const char* allowed, int maxLength, const std::string& text)
@@ -33,8 +60,132 @@ bool TextFieldAccepts(const char* allowed, int maxLength, const std::string& tex
   if (allowed)
     for (char c : text)
       if (!c || !std::strchr(allowed, c)) return false;
-  return maxLength <= 0 || static_cast<int>(text.size()) <= maxLength;
+  if (maxLength <= 0) return true;
+  const auto characters = std::count_if(text.begin(), text.end(), [](char c) { return !Continuation(c); });
+  return characters <= maxLength;
 }
+
+std::string X11TypedText(unsigned long keysym, const std::string& lookedUp, bool control)
+{
+  if (control) return "";
+  if (lookedUp.size() == 1 && lookedUp[0] >= 0x20 && lookedUp[0] < 0x7f) return lookedUp;  // also keypad keys
+  // Anything else is taken from the key symbol: XLookupString answers in the
+  // locale's encoding, which a plug-in inside a host cannot know.
+  unsigned long code = 0;
+  if (keysym >= 0xa0 && keysym <= 0xff)
+    code = keysym;  // Latin-1 symbols are their own code points
+  else if (keysym >= 0x20a0 && keysym <= 0x20ac)
+    code = keysym;  // the currency symbols (the euro sign among them) too
+  else if ((keysym & 0xff000000ul) == 0x01000000ul)
+    code = keysym & 0x00fffffful;
+  if (code < 0xa0 || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return "";
+  std::string out;
+  AppendUtf8(code, &out);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+
+void TextFieldEdit::Reset(const std::string& text, bool selectAll)
+{
+  mText = text;
+  mCaret = mText.size();
+  mAnchor = selectAll ? 0 : mCaret;
+}
+
+size_t TextFieldEdit::Prev(size_t i) const
+{
+  if (i == 0) return 0;
+  do --i;
+  while (i > 0 && Continuation(mText[i]));
+  return i;
+}
+
+size_t TextFieldEdit::Next(size_t i) const
+{
+  if (i >= mText.size()) return mText.size();
+  do ++i;
+  while (i < mText.size() && Continuation(mText[i]));
+  return i;
+}
+
+void TextFieldEdit::Left(bool extend)
+{
+  if (!extend && HasSelection())
+    mCaret = SelectionStart();
+  else
+    mCaret = Prev(mCaret);
+  if (!extend) mAnchor = mCaret;
+}
+
+void TextFieldEdit::Right(bool extend)
+{
+  if (!extend && HasSelection())
+    mCaret = SelectionEnd();
+  else
+    mCaret = Next(mCaret);
+  if (!extend) mAnchor = mCaret;
+}
+
+void TextFieldEdit::Home(bool extend)
+{
+  mCaret = 0;
+  if (!extend) mAnchor = mCaret;
+}
+
+void TextFieldEdit::End(bool extend)
+{
+  mCaret = mText.size();
+  if (!extend) mAnchor = mCaret;
+}
+
+void TextFieldEdit::SelectAll()
+{
+  mAnchor = 0;
+  mCaret = mText.size();
+}
+
+void TextFieldEdit::PlaceCaret(size_t offset, bool extend)
+{
+  mCaret = std::min(offset, mText.size());
+  while (mCaret > 0 && mCaret < mText.size() && Continuation(mText[mCaret])) --mCaret;
+  if (!extend) mAnchor = mCaret;
+}
+
+void TextFieldEdit::Erase(size_t from, size_t to)
+{
+  mText.erase(from, to - from);
+  mCaret = mAnchor = from;
+}
+
+void TextFieldEdit::Backspace()
+{
+  if (HasSelection())
+    Erase(SelectionStart(), SelectionEnd());
+  else
+    Erase(Prev(mCaret), mCaret);
+}
+
+void TextFieldEdit::Delete()
+{
+  if (HasSelection())
+    Erase(SelectionStart(), SelectionEnd());
+  else
+    Erase(mCaret, Next(mCaret));
+}
+
+bool TextFieldEdit::Insert(const std::string& typed, const char* allowed, int maxLength)
+{
+  const size_t from = SelectionStart(), to = SelectionEnd();
+  std::string next = mText;
+  next.replace(from, to - from, typed);
+  if (!TextFieldAccepts(allowed, maxLength, next)) return false;
+  mText = std::move(next);
+  mCaret = mAnchor = from + typed.size();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
 
 void IGraphicsLinuxView::OpenEntry(IControl* control, IText* text, IRECT* area, const char* initial, IParam* param)
 {
@@ -47,14 +198,15 @@ void IGraphicsLinuxView::OpenEntry(IControl* control, IText* text, IRECT* area, 
   entry.text.mSize = static_cast<int>(std::trunc(entry.text.mSize * 0.9));
   entry.text.mColor = entry.text.mTextEntryFGColor;
   entry.r = r;
-  entry.value = initial ? initial : "";
-  entry.selected = !entry.value.empty();
+  // The field opens with its text selected: the first key replaces it.
+  entry.edit.Reset(initial ? initial : "", true);
+  entry.scroll = 0;
   entry.hasAllowed = param != nullptr;
   entry.allowed = param ? AllowedCharacters(param) : "";
   entry.maxLength = param ? control->GetTextEntryLength() : 0;
   entry.bitmap.resize(r.W(), r.H());
   XSetWindowAttributes sa = {};
-  sa.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | FocusChangeMask;
+  sa.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | Button1MotionMask | FocusChangeMask;
   sa.background_pixel = WhitePixel(dpy, screen);
   entry.w = XCreateWindow(dpy, win, r.L * scale, r.T * scale, static_cast<unsigned>(r.W() * scale),
                           static_cast<unsigned>(r.H() * scale), 0, CopyFromParent, InputOutput, CopyFromParent,
@@ -68,23 +220,66 @@ void IGraphicsLinuxView::OpenEntry(IControl* control, IText* text, IRECT* area, 
   DrawEntry();
 }
 
+int IGraphicsLinuxView::EntryTextLeft()
+{
+  // Two pixels of margin each side, as the text has always had.
+  const int left = 2, right = entry.r.W() - 2, room = right - left;
+  IText* style = &entry.text;
+  const std::string& text = entry.edit.Text();
+  const int w = TextWidth(style, text);
+  if (w <= room)
+  {
+    entry.scroll = 0;
+    if (style->mAlign == IText::kAlignCenter) return (left + right - w) / 2;
+    if (style->mAlign == IText::kAlignFar) return right - w;
+    return left;
+  }
+  // Too long for the field: it scrolls just enough to keep the caret in view.
+  const int caret = TextWidth(style, text.substr(0, entry.edit.Caret()));
+  entry.scroll = std::min(std::max(entry.scroll, caret - room), caret);
+  entry.scroll = std::max(0, std::min(entry.scroll, w - room));
+  return left - entry.scroll;
+}
+
+size_t IGraphicsLinuxView::EntryOffsetAt(int x)
+{
+  // The character boundary nearest to x (field pixels).
+  const std::string& text = entry.edit.Text();
+  const int left = EntryTextLeft();
+  size_t best = 0;
+  int bestDistance = std::abs(x - left);
+  for (size_t i = 1; i <= text.size(); ++i)
+  {
+    if (i < text.size() && Continuation(text[i])) continue;
+    const int d = std::abs(x - (left + TextWidth(&entry.text, text.substr(0, i))));
+    if (d < bestDistance)
+    {
+      best = i;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
 void IGraphicsLinuxView::DrawEntry()
 {
   if (!entry.w) return;
   DrawInto(&entry.bitmap, [&] {
     const IRECT all(0, 0, entry.r.W(), entry.r.H());
     Fill(entry.text.mTextEntryBGColor, all);
-    IRECT textRect(2, 0, all.R - 2, all.B);
-    const int w = TextWidth(&entry.text, entry.value);
-    int x = 2 + w;
-    if (entry.text.mAlign == IText::kAlignCenter) x = (all.R + w) / 2;
-    if (entry.text.mAlign == IText::kAlignFar) x = all.R - 3;
-    x = std::min(std::max(x, 1), all.R - 2);
+    const std::string& text = entry.edit.Text();
+    const int left = EntryTextLeft();
+    auto xAt = [&](size_t offset) { return left + TextWidth(&entry.text, text.substr(0, offset)); };
     const int pad = std::max(2, all.B / 6);
-    if (entry.selected)
-      Fill(kSelection, IRECT(std::max(1, x - w), pad, x + 1, all.B - pad));
-    DrawText(&entry.text, entry.value, textRect);
-    // The caret after the text.
+    if (entry.edit.HasSelection())
+      Fill(kSelection, IRECT(std::max(1, xAt(entry.edit.SelectionStart())), pad,
+                             std::min(all.R - 1, xAt(entry.edit.SelectionEnd()) + 1), all.B - pad));
+    // Drawn from the left edge worked out above, so the caret lines up with
+    // the characters whatever the alignment.
+    IText style = entry.text;
+    style.mAlign = IText::kAlignNear;
+    DrawText(&style, text, IRECT(left, 0, std::max(all.R, left + TextWidth(&style, text) + 1), all.B));
+    const int x = std::min(std::max(xAt(entry.edit.Caret()), 1), all.R - 2);
     g->DrawVerticalLine(&entry.text.mTextEntryFGColor, x, pad, all.B - 1 - pad);
   });
   entry.presenter.Put(entry.w, gc, &entry.bitmap, IRECT(0, 0, entry.r.W(), entry.r.H()), scale, 0, 0);
@@ -92,10 +287,23 @@ void IGraphicsLinuxView::DrawEntry()
 
 void IGraphicsLinuxView::EntryEvent(XEvent& ev)
 {
+  TextFieldEdit& edit = entry.edit;
   switch (ev.type)
   {
     case Expose: DrawEntry(); break;
-    case ButtonPress: TakeFocus(entry.w); break;
+    case ButtonPress:
+      TakeFocus(entry.w);
+      if (ev.xbutton.button == Button1)
+      {
+        edit.PlaceCaret(EntryOffsetAt(FloorDiv(ev.xbutton.x, scale)), (ev.xbutton.state & ShiftMask) != 0);
+        DrawEntry();
+      }
+      break;
+    case MotionNotify:
+      // Dragging with the left button selects.
+      edit.PlaceCaret(EntryOffsetAt(FloorDiv(ev.xmotion.x, scale)), true);
+      DrawEntry();
+      break;
     case FocusOut:
       // Focus moving to our own window because of a grab is not leaving.
       if (ev.xfocus.mode == NotifyNormal && ev.xfocus.detail != NotifyInferior &&
@@ -105,29 +313,31 @@ void IGraphicsLinuxView::EntryEvent(XEvent& ev)
     case KeyPress:
     {
       KeySym sym = NoSymbol;
-      const std::string typed = LookupText(&ev.xkey, &sym);
-      if (sym == XK_Return || sym == XK_KP_Enter)
-        CloseEntry(true);
-      else if (sym == XK_Escape)
-        CloseEntry(false);
-      else if (sym == XK_BackSpace)
+      const std::string looked = LookupText(&ev.xkey, &sym);
+      const bool shift = (ev.xkey.state & ShiftMask) != 0, control = (ev.xkey.state & ControlMask) != 0;
+      switch (sym)
       {
-        if (entry.selected) entry.value.clear();
-        if (!entry.value.empty()) entry.value.pop_back();
-        entry.selected = false;
-        DrawEntry();
-      }
-      else if (typed.size() == 1 && static_cast<unsigned char>(typed[0]) >= 0x20 && typed[0] != 0x7f)
-      {
-        // The field opens with its text selected: the first key replaces it.
-        const std::string next = (entry.selected ? std::string() : entry.value) + typed;
-        if (TextFieldAccepts(entry.hasAllowed ? entry.allowed.c_str() : nullptr, entry.maxLength, next))
+        case XK_Return: case XK_KP_Enter: CloseEntry(true); return;
+        case XK_Escape: CloseEntry(false); return;
+        case XK_Left: case XK_KP_Left: edit.Left(shift); break;
+        case XK_Right: case XK_KP_Right: edit.Right(shift); break;
+        case XK_Home: case XK_KP_Home: edit.Home(shift); break;
+        case XK_End: case XK_KP_End: edit.End(shift); break;
+        case XK_BackSpace: edit.Backspace(); break;
+        case XK_Delete: case XK_KP_Delete: edit.Delete(); break;
+        default:
         {
-          entry.value = next;
-          entry.selected = false;
-          DrawEntry();
+          if (control && (sym == XK_a || sym == XK_A))
+          {
+            edit.SelectAll();
+            break;
+          }
+          const std::string typed = X11TypedText(sym, looked, control);
+          const char* allowed = entry.hasAllowed ? entry.allowed.c_str() : nullptr;
+          if (typed.empty() || !edit.Insert(typed, allowed, entry.maxLength)) return;
         }
       }
+      DrawEntry();
       break;
     }
     default: break;
@@ -139,7 +349,7 @@ void IGraphicsLinuxView::CloseEntry(bool commit)
   if (!entry.w) return;
   IControl* control = entry.control;
   IParam* param = entry.param;
-  std::string value = entry.value;
+  std::string value = entry.edit.Text();
   XDestroyWindow(dpy, entry.w);
   entry.presenter.Release();
   entry.w = 0;

@@ -81,9 +81,10 @@ struct IGraphicsLinuxView
     IParam* param = nullptr;
     IText text;
     IRECT r;
-    std::string value, allowed;
+    TextFieldEdit edit;
+    int scroll = 0;  // pixels of a long text scrolled out on the left
+    std::string allowed;
     bool hasAllowed = false;
-    bool selected = false;  // the initial text, replaced by the first key
     int maxLength = 0;
     LICE_SysBitmap bitmap;
     X11Presenter presenter;
@@ -150,6 +151,11 @@ struct IGraphicsLinuxView
   // ---- Text field (IGraphicsLinuxTextEntry.cpp) ----
   void OpenEntry(IControl* control, IText* text, IRECT* area, const char* initial, IParam* param);
   void DrawEntry();
+  // Left edge of the text in the field (its pixels), scrolling a text too
+  // long for the field so that the caret stays in view.
+  int EntryTextLeft();
+  // The caret offset a click at x (field pixels) puts the caret at.
+  size_t EntryOffsetAt(int x);
   void EntryEvent(XEvent& ev);
   void CloseEntry(bool commit);
 

@@ -1,11 +1,13 @@
 // Pieces of the X11 view that need no window of their own to be checked:
 // the copy of editor pixels into an X image (MIT-SHM when the server allows
-// it, else XPutImage), and the rules that map keys, scale and typed text.
+// it, else XPutImage), the rules that map keys, scale and typed text, and the
+// editing of a text field's contents.
 #pragma once
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
+#include <cstddef>
 #include <string>
 
 #include "framework/IPlugStructs.h"
@@ -53,6 +55,53 @@ int X11ScaleFor(const char* envScale, const char* resources);
 // other than Shift ignored; -1 for any other key.
 int X11KeyCode(unsigned long keysym, const std::string& unmodifiedText);
 
-// Whether a text field may hold `text`: every character in `allowed` (null:
-// any) and no longer than maxLength (<= 0: any length).
+// Whether a text field may hold `text` (UTF-8): every byte in `allowed` (null:
+// any) and no more than maxLength characters (<= 0: any length).
 bool TextFieldAccepts(const char* allowed, int maxLength, const std::string& text);
+
+// The UTF-8 text a key types: the key symbol's character for Latin-1 and
+// Unicode key symbols, the looked-up ASCII character otherwise; "" for
+// control characters, keys that type nothing and any key with Control held.
+// `lookedUp` is what XLookupString gave, whose encoding depends on the locale.
+std::string X11TypedText(unsigned long keysym, const std::string& lookedUp, bool control);
+
+// The text of a one-line field with its caret and selection, as byte offsets
+// into the UTF-8 text that always fall between characters. The selection runs
+// between the anchor and the caret; it is empty when they meet.
+class TextFieldEdit
+{
+public:
+  // New text, the caret at its end; all of it selected when `selectAll`.
+  void Reset(const std::string& text, bool selectAll);
+  const std::string& Text() const { return mText; }
+  size_t Caret() const { return mCaret; }
+  size_t SelectionStart() const { return mCaret < mAnchor ? mCaret : mAnchor; }
+  size_t SelectionEnd() const { return mCaret < mAnchor ? mAnchor : mCaret; }
+  bool HasSelection() const { return mCaret != mAnchor; }
+
+  // The caret one character left or right, or to the start or end. With
+  // `extend` (Shift) the selection grows or shrinks with it; without, a
+  // selection first collapses to the edge in the direction of travel.
+  void Left(bool extend);
+  void Right(bool extend);
+  void Home(bool extend);
+  void End(bool extend);
+  void SelectAll();
+  // The caret to the character boundary at or before byte `offset`.
+  void PlaceCaret(size_t offset, bool extend);
+  // Erase the selection, else the character before (Backspace) or after
+  // (Delete) the caret; nothing at the respective end.
+  void Backspace();
+  void Delete();
+  // Puts `typed` in place of the selection, or at the caret, when the result
+  // passes TextFieldAccepts(allowed, maxLength); false and unchanged otherwise.
+  bool Insert(const std::string& typed, const char* allowed, int maxLength);
+
+private:
+  void Erase(size_t from, size_t to);
+  size_t Prev(size_t i) const;
+  size_t Next(size_t i) const;
+
+  std::string mText;
+  size_t mCaret = 0, mAnchor = 0;
+};

@@ -59,6 +59,31 @@ TEST(BridgeRules, TextFieldKeepsToItsCharactersAndLength)
   EXPECT_FALSE(TextFieldAccepts(number, 7, "12345678"));
   EXPECT_FALSE(TextFieldAccepts("", 7, "1"));  // a parameter of no type takes nothing
   EXPECT_TRUE(TextFieldAccepts(nullptr, 0, "any text, any length"));
+  EXPECT_TRUE(TextFieldAccepts(nullptr, 3, "\xC3\xA9\xE2\x82\xAC" "b"));  // "é€b": three characters, six bytes
+}
+
+// What a key types reaches the field as UTF-8, whatever encoding the
+// locale gives XLookupString; control characters and Control combinations type nothing.
+TEST(BridgeRules, KeysTypeUtf8Text)
+{
+  const struct
+  {
+    unsigned long sym;
+    const char* lookedUp;
+    bool control;
+    const char* typed;
+  } cases[] = {
+      {XK_a, "a", false, "a"},
+      {XK_KP_5, "5", false, "5"},
+      {XK_eacute, "\xE9", false, "\xC3\xA9"},         // Latin-1 byte from the C locale
+      {XK_eacute, "\xC3\xA9", false, "\xC3\xA9"},    // UTF-8 from a UTF-8 locale
+      {XK_EuroSign, "", false, "\xE2\x82\xAC"},
+      {0x01000444, "", false, "\xD1\x84"},          // a Unicode key symbol (Cyrillic ef)
+      {XK_a, "\x01", true, ""},
+      {XK_BackSpace, "\b", false, ""},
+      {XK_F5, "", false, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(X11TypedText(c.sym, c.lookedUp, c.control), c.typed) << std::hex << c.sym;
 }
 
 // Without DISPLAY the plug-in's editor is the headless one, and the edit

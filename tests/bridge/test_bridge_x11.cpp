@@ -32,6 +32,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 extern char** environ;
 
@@ -125,6 +126,7 @@ public:
   void OnMouseDrag(int x, int y, int, int, IMouseMod* m) override { Note("drag", x, y, m); }
   void OnMouseDblClick(int x, int y, IMouseMod* m) override { Note("dbl", x, y, m); }
   void OnMouseWheel(int x, int y, IMouseMod* m, int d) override { Note("wheel" + std::to_string(d), x, y, m); }
+  void TextFromTextEntry(const char* text) override { entered.push_back(text); }
   bool OnKeyDown(int, int, int key) override
   {
     if (!takeKeys) return false;
@@ -141,7 +143,7 @@ public:
     if (m->A) mods += 'A';
     events.push_back(what + " " + std::to_string(x) + "," + std::to_string(y) + " " + mods);
   }
-  std::vector<std::string> events;
+  std::vector<std::string> events, entered;
   std::vector<int> keys;
   bool takeKeys = true;
 };
@@ -474,6 +476,84 @@ TEST(BridgeX11, TextEntryFiltersAndCommitsOnReturn)
   PumpUntil(e.g, [&] { return !e.probe->events.empty(); });
   EXPECT_NEAR(e.plug.GetParam(kGain)->Value(), 33.2599, 0.051);
   EXPECT_EQ(e.probe->events, std::vector<std::string>{"wheel-1 58,98 "});
+}
+
+// The text field edits at its caret as desktop fields do: arrows, Home and
+// End move it, never into a character's middle; Backspace and Delete erase on
+// either side; a click places it; Shift selects; typing replaces a selection
+// (the field opens with its text selected).
+TEST(BridgeX11, TextEntryEditsAtTheCaret)
+{
+  ProbeEditor e(kGain);
+  const Window w = e.Open();
+  ASSERT_NE(w, 0u);
+  IRECT r(20, 20, 120, 40);
+  IText style;
+  struct Case
+  {
+    int param;  // -1: a field without a parameter, whose text reaches the control
+    std::vector<std::string> steps;  // xdotool commands; "click-start": a click on the field's left edge
+    const char* committed;
+  };
+  // A layout with keys for é and €, as European keyboards have them: for a
+  // character the layout lacks, xdotool remaps a key and undoes that before
+  // the view gets to read the key.
+  Peer peer;
+  {
+    int minCode = 0, maxCode = 0, perCode = 0;
+    XDisplayKeycodes(peer.d, &minCode, &maxCode);
+    KeySym* map = XGetKeyboardMapping(peer.d, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+    std::vector<KeySym> wanted = {XK_eacute, XK_EuroSign};
+    for (int k = maxCode; k >= minCode && !wanted.empty(); --k)
+      if (map[(k - minCode) * perCode] == NoSymbol)
+      {
+        XChangeKeyboardMapping(peer.d, k, 1, &wanted.back(), 1);
+        wanted.pop_back();
+      }
+    XFree(map);
+    XSync(peer.d, False);
+    ASSERT_TRUE(wanted.empty());
+  }
+  const Case cases[] = {
+      {kGain, {"type 12", "key Left", "type 3", "key Home Delete", "key End BackSpace"}, "3"},
+      {-1, {"type aé€b", "key Left Left BackSpace", "type x"}, "ax€b"},
+      {-1, {"type abcd", "click-start", "type x", "key shift+End", "type y"}, "xy"},
+  };
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(c.committed);
+    const int number = static_cast<int>(&c - cases);
+    if (c.param >= 0)
+      e.g->PromptUserInput(e.probe, e.plug.GetParam(c.param), &r);
+    else
+      e.g->CreateTextEntry(e.probe, &style, &r, "", nullptr);
+    PumpFor(e.g, 100);
+    for (const std::string& step : c.steps)
+    {
+      if (step == "click-start")
+        Xdo("mousemove --sync --window " + std::to_string(w) + " " + std::to_string(r.L + 3) + " " +
+            std::to_string(r.T + 10) + " click 1");
+      else
+        Xdo(step.substr(0, 4) == "type" ? "type --delay 20 '" + step.substr(5) + "'" : step);
+      PumpFor(e.g, 60);
+    }
+    if (const char* dir = std::getenv("QUILL_SCREENSHOT_DIR"))
+      DifferingPixels(peer.d, w, e.g->GetDrawBitmap(), 1,
+                      (std::string(dir) + "/text-entry-caret-" + std::to_string(number) + ".png").c_str());
+    e.probe->entered.clear();
+    const double before = e.plug.GetParam(kGain)->Value();
+    Xdo("key Return");
+    if (c.param >= 0)
+    {
+      PumpUntil(e.g, [&] { return e.plug.GetParam(kGain)->Value() != before; });
+      EXPECT_DOUBLE_EQ(e.plug.GetParam(kGain)->Value(), std::atof(c.committed));
+    }
+    else
+    {
+      PumpUntil(e.g, [&] { return !e.probe->entered.empty(); });
+      EXPECT_EQ(e.probe->entered, std::vector<std::string>{c.committed});
+    }
+  }
 }
 
 // A new size reaches the window, which then shows the whole back buffer.
