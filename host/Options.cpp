@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 namespace
 {
@@ -67,61 +68,143 @@ private:
   bool mOnlyOperands = false;
 };
 
-bool NumberOption(ArgCursor& cur, double* value, std::string* error)
+// One option a command accepts. A flag takes no value; the others take the
+// next argument or the text after '='. apply stores the value, or returns
+// false with *error set when it is not acceptable.
+struct Option
 {
-  std::string text;
-  if (!cur.Value(&text, error)) return false;
-  if (!ParseNumber(text, value))
+  const char* name;
+  const char* alias; // a second spelling, or null
+  bool flag;
+  std::function<bool(const std::string& value, std::string* error)> apply;
+};
+
+Option Text(const char* name, std::string* target)
+{
+  return {name, nullptr, false, [target](const std::string& value, std::string*) {
+            *target = value;
+            return true;
+          }};
+}
+
+Option Flag(const char* name, const char* alias, bool* target)
+{
+  return {name, alias, true, [target](const std::string&, std::string*) {
+            *target = true;
+            return true;
+          }};
+}
+
+// A number option; accept checks the range and stores the value.
+Option Number(const char* name, std::function<bool(double value, std::string* error)> accept)
+{
+  return {name, nullptr, false, [name, accept](const std::string& text, std::string* error) {
+            double value = 0.0;
+            if (!ParseNumber(text, &value))
+            {
+              *error = std::string("option ") + name + " needs a number, not \"" + text + "\"";
+              return false;
+            }
+            return accept(value, error);
+          }};
+}
+
+// A --set NAME=VALUE, added to settings->values.
+bool AddSetting(const std::string& text, UnitSettings* settings, std::string* error)
+{
+  const size_t eq = text.find('=');
+  ParameterSetting setting;
+  if (eq == std::string::npos || eq == 0)
   {
-    *error = "option " + cur.Current() + " needs a number, not \"" + text + "\"";
+    *error = "--set needs NAME=VALUE, not \"" + text + "\"";
     return false;
   }
+  setting.name = text.substr(0, eq);
+  if (!ParseNumber(text.substr(eq + 1), &setting.value))
+  {
+    *error = "--set " + setting.name + " needs a number, not \"" + text.substr(eq + 1) + "\"";
+    return false;
+  }
+  settings->values.push_back(setting);
   return true;
 }
 
-// Options shared by render and snapshot. Returns 1 when handled, 0 when the
-// option is not one of them, -1 on error.
-int UnitSettingOption(ArgCursor& cur, UnitSettings* settings, std::string* error)
+// The settings render, snapshot and edit share.
+void AddUnitSettingOptions(std::vector<Option>* options, UnitSettings* settings)
 {
-  const std::string& name = cur.Current();
-  if (name == "--preset") return cur.Value(&settings->preset, error) ? 1 : -1;
-  if (name == "--state") return cur.Value(&settings->stateFile, error) ? 1 : -1;
-  if (name == "--fxp") return cur.Value(&settings->programFile, error) ? 1 : -1;
-  if (name == "--fxb") return cur.Value(&settings->bankFile, error) ? 1 : -1;
-  if (name == "--set")
+  options->push_back(Text("--preset", &settings->preset));
+  options->push_back(Text("--state", &settings->stateFile));
+  options->push_back(Text("--fxp", &settings->programFile));
+  options->push_back(Text("--fxb", &settings->bankFile));
+  options->push_back({"--set", nullptr, false, [settings](const std::string& text, std::string* error) {
+                        return AddSetting(text, settings, error);
+                      }});
+}
+
+// The files render and edit save the unit's settings into.
+template <class CommandOptions>
+void AddSaveOptions(std::vector<Option>* options, CommandOptions* out)
+{
+  options->push_back(Text("--save-state", &out->saveStateFile));
+  options->push_back(Text("--save-fxp", &out->saveProgramFile));
+  options->push_back(Text("--save-fxb", &out->saveBankFile));
+}
+
+// Walks args once for every command: --help or -h (with any value) stops
+// the walk with *help set; every other option must be in options. Operands
+// are collected into *operands, or refused with refuseOperands when that is
+// set. False with *error set on the first mistake.
+bool ScanOptions(const std::vector<std::string>& args, const std::vector<Option>& options,
+                 std::vector<std::string>* operands, const char* refuseOperands, bool* help, std::string* error)
+{
+  *help = false;
+  ArgCursor cur(args);
+  while (cur.Next())
   {
-    std::string text;
-    if (!cur.Value(&text, error)) return -1;
-    const size_t eq = text.find('=');
-    ParameterSetting setting;
-    if (eq == std::string::npos || eq == 0)
+    const std::string& name = cur.Current();
+    if (cur.IsOperand())
     {
-      *error = "--set needs NAME=VALUE, not \"" + text + "\"";
-      return -1;
+      if (refuseOperands)
+      {
+        *error = refuseOperands;
+        return false;
+      }
+      operands->push_back(name);
+      continue;
     }
-    setting.name = text.substr(0, eq);
-    if (!ParseNumber(text.substr(eq + 1), &setting.value))
+    if (name == "--help" || name == "-h")
     {
-      *error = "--set " + setting.name + " needs a number, not \"" + text.substr(eq + 1) + "\"";
-      return -1;
+      *help = true;
+      return true;
     }
-    settings->values.push_back(setting);
-    return 1;
+    const Option* option = nullptr;
+    for (const Option& o : options)
+      if (name == o.name || (o.alias && name == o.alias))
+      {
+        option = &o;
+        break;
+      }
+    if (!option)
+    {
+      *error = "unknown option " + name;
+      return false;
+    }
+    std::string value;
+    if (option->flag)
+    {
+      if (cur.HasInlineValue())
+      {
+        *error = "option " + name + " takes no value";
+        return false;
+      }
+    }
+    else if (!cur.Value(&value, error))
+    {
+      return false;
+    }
+    if (!option->apply(value, error)) return false;
   }
-  return 0;
-}
-
-bool Unknown(const ArgCursor& cur, std::string* error)
-{
-  *error = "unknown option " + cur.Current();
-  return false;
-}
-
-bool NoValueExpected(const ArgCursor& cur, std::string* error)
-{
-  if (!cur.HasInlineValue()) return true;
-  *error = "option " + cur.Current() + " takes no value";
-  return false;
+  return true;
 }
 
 } // namespace
@@ -138,86 +221,42 @@ bool ParseNumber(const std::string& text, double* value)
 
 bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out, bool* help, std::string* error)
 {
-  *help = false;
+  std::vector<Option> options;
+  AddUnitSettingOptions(&options, &out->settings);
+  AddSaveOptions(&options, out);
+  options.push_back(Number("--tempo", [out](double bpm, std::string* error) {
+    if (!(bpm > 0.0) || bpm > 10000.0)
+    {
+      *error = "--tempo must be above 0 and at most 10000 BPM";
+      return false;
+    }
+    out->tempoBpm = bpm;
+    return true;
+  }));
+  options.push_back(Number("--start-beat", [out](double beat, std::string* error) {
+    if (beat < 0.0 || beat > 1e9)
+    {
+      *error = "--start-beat must be between 0 and 1e9";
+      return false;
+    }
+    out->startBeat = beat;
+    return true;
+  }));
+  options.push_back(Number("--block", [out](double frames, std::string* error) {
+    if (frames < 1.0 || frames > kMaxBlockFrames || frames != std::floor(frames))
+    {
+      *error = "--block must be a whole number of frames from 1 to " + std::to_string(kMaxBlockFrames);
+      return false;
+    }
+    out->blockFrames = static_cast<int>(frames);
+    return true;
+  }));
+  options.push_back(Flag("--stopped", nullptr, &out->stopped));
+  options.push_back(Flag("--allow-short", nullptr, &out->allowShort));
+  options.push_back(Flag("--quiet", "-q", &out->quiet));
   std::vector<std::string> operands;
-  ArgCursor cur(args);
-  while (cur.Next())
-  {
-    if (cur.IsOperand())
-    {
-      operands.push_back(cur.Current());
-      continue;
-    }
-    const std::string& name = cur.Current();
-    const int shared = UnitSettingOption(cur, &out->settings, error);
-    if (shared < 0) return false;
-    if (shared > 0) continue;
-    if (name == "--help" || name == "-h")
-    {
-      *help = true;
-      return true;
-    }
-    if (name == "--save-state")
-    {
-      if (!cur.Value(&out->saveStateFile, error)) return false;
-    }
-    else if (name == "--save-fxp")
-    {
-      if (!cur.Value(&out->saveProgramFile, error)) return false;
-    }
-    else if (name == "--save-fxb")
-    {
-      if (!cur.Value(&out->saveBankFile, error)) return false;
-    }
-    else if (name == "--tempo")
-    {
-      if (!NumberOption(cur, &out->tempoBpm, error)) return false;
-      if (!(out->tempoBpm > 0.0) || out->tempoBpm > 10000.0)
-      {
-        *error = "--tempo must be above 0 and at most 10000 BPM";
-        return false;
-      }
-    }
-    else if (name == "--start-beat")
-    {
-      if (!NumberOption(cur, &out->startBeat, error)) return false;
-      if (out->startBeat < 0.0 || out->startBeat > 1e9)
-      {
-        *error = "--start-beat must be between 0 and 1e9";
-        return false;
-      }
-    }
-    else if (name == "--block")
-    {
-      double frames = 0.0;
-      if (!NumberOption(cur, &frames, error)) return false;
-      if (frames < 1.0 || frames > kMaxBlockFrames || frames != std::floor(frames))
-      {
-        *error = "--block must be a whole number of frames from 1 to " + std::to_string(kMaxBlockFrames);
-        return false;
-      }
-      out->blockFrames = static_cast<int>(frames);
-    }
-    else if (name == "--stopped")
-    {
-      if (!NoValueExpected(cur, error)) return false;
-      out->stopped = true;
-    }
-    else if (name == "--allow-short")
-    {
-      if (!NoValueExpected(cur, error)) return false;
-      out->allowShort = true;
-    }
-    else if (name == "--quiet" || name == "-q")
-    {
-      if (!NoValueExpected(cur, error)) return false;
-      out->quiet = true;
-    }
-    else
-    {
-      return Unknown(cur, error);
-    }
-  }
+  if (!ScanOptions(args, options, &operands, nullptr, help, error)) return false;
+  if (*help) return true;
   if (operands.size() != 2)
   {
     *error = operands.size() < 2 ? "render needs an input and an output file" : "render takes two files, IN and OUT";
@@ -231,26 +270,11 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
 bool ParseSnapshotOptions(const std::vector<std::string>& args, SnapshotOptions* out, bool* help,
                           std::string* error)
 {
-  *help = false;
+  std::vector<Option> options;
+  AddUnitSettingOptions(&options, &out->settings);
   std::vector<std::string> operands;
-  ArgCursor cur(args);
-  while (cur.Next())
-  {
-    if (cur.IsOperand())
-    {
-      operands.push_back(cur.Current());
-      continue;
-    }
-    const int shared = UnitSettingOption(cur, &out->settings, error);
-    if (shared < 0) return false;
-    if (shared > 0) continue;
-    if (cur.Current() == "--help" || cur.Current() == "-h")
-    {
-      *help = true;
-      return true;
-    }
-    return Unknown(cur, error);
-  }
+  if (!ScanOptions(args, options, &operands, nullptr, help, error)) return false;
+  if (*help) return true;
   if (operands.size() != 1)
   {
     *error = "snapshot takes one output file, OUT.png";
@@ -262,78 +286,23 @@ bool ParseSnapshotOptions(const std::vector<std::string>& args, SnapshotOptions*
 
 bool ParseEditOptions(const std::vector<std::string>& args, EditOptions* out, bool* help, std::string* error)
 {
-  *help = false;
-  ArgCursor cur(args);
-  while (cur.Next())
-  {
-    if (cur.IsOperand())
-    {
-      *error = "edit takes no operands, only options";
-      return false;
-    }
-    const int shared = UnitSettingOption(cur, &out->settings, error);
-    if (shared < 0) return false;
-    if (shared > 0) continue;
-    if (cur.Current() == "--save-state" || cur.Current() == "--save-fxp" || cur.Current() == "--save-fxb")
-    {
-      std::string* target = cur.Current() == "--save-state" ? &out->saveStateFile
-                            : cur.Current() == "--save-fxp" ? &out->saveProgramFile
-                                                            : &out->saveBankFile;
-      if (!cur.Value(target, error)) return false;
-      continue;
-    }
-    if (cur.Current() == "--help" || cur.Current() == "-h")
-    {
-      *help = true;
-      return true;
-    }
-    return Unknown(cur, error);
-  }
-  return true;
+  std::vector<Option> options;
+  AddUnitSettingOptions(&options, &out->settings);
+  AddSaveOptions(&options, out);
+  return ScanOptions(args, options, nullptr, "edit takes no operands, only options", help, error);
 }
 
 bool ParseInfoOptions(const std::vector<std::string>& args, InfoOptions* out, bool* help, std::string* error)
 {
-  *help = false;
-  ArgCursor cur(args);
-  while (cur.Next())
-  {
-    if (cur.IsOperand())
-    {
-      *error = "info takes no file, only --json";
-      return false;
-    }
-    if (cur.Current() == "--help" || cur.Current() == "-h")
-    {
-      *help = true;
-      return true;
-    }
-    if (cur.Current() != "--json") return Unknown(cur, error);
-    if (!NoValueExpected(cur, error)) return false;
-    out->json = true;
-  }
-  return true;
+  return ScanOptions(args, {Flag("--json", nullptr, &out->json)}, nullptr, "info takes no file, only --json", help,
+                     error);
 }
 
 bool ParseDemoOptions(const std::vector<std::string>& args, DemoOptions* out, bool* help, std::string* error)
 {
-  *help = false;
   std::vector<std::string> operands;
-  ArgCursor cur(args);
-  while (cur.Next())
-  {
-    if (cur.IsOperand())
-    {
-      operands.push_back(cur.Current());
-      continue;
-    }
-    if (cur.Current() == "--help" || cur.Current() == "-h")
-    {
-      *help = true;
-      return true;
-    }
-    return Unknown(cur, error);
-  }
+  if (!ScanOptions(args, {}, &operands, nullptr, help, error)) return false;
+  if (*help) return true;
   if (operands.size() > 1)
   {
     *error = "demo takes at most one folder";
@@ -345,24 +314,9 @@ bool ParseDemoOptions(const std::vector<std::string>& args, DemoOptions* out, bo
 
 bool ParsePresetsOptions(const std::vector<std::string>& args, PresetsOptions* out, bool* help, std::string* error)
 {
-  *help = false;
   std::vector<std::string> operands;
-  ArgCursor cur(args);
-  while (cur.Next())
-  {
-    if (cur.IsOperand())
-    {
-      operands.push_back(cur.Current());
-      continue;
-    }
-    if (cur.Current() == "--help" || cur.Current() == "-h")
-    {
-      *help = true;
-      return true;
-    }
-    if (cur.Current() != "--save-state") return Unknown(cur, error);
-    if (!cur.Value(&out->saveStateFile, error)) return false;
-  }
+  if (!ScanOptions(args, {Text("--save-state", &out->saveStateFile)}, &operands, nullptr, help, error)) return false;
+  if (*help) return true;
   if (operands.size() != 2 || (operands[0] != "export" && operands[0] != "import"))
   {
     *error = "presets needs 'export DIR' or 'import FILE.fxb --save-state OUT'";
