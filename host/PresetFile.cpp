@@ -272,19 +272,6 @@ bool GetInt32(CFDictionaryRef dict, const char* key, SInt32* out)
 
 } // namespace
 
-std::string FourCCText(OSType code)
-{
-  char text[5];
-  for (int i = 0; i < 4; ++i)
-  {
-    const char c = static_cast<char>((code >> (24 - 8 * i)) & 0xFF);
-    if (c < 0x20 || c > 0x7E) return std::to_string(code);
-    text[i] = c;
-  }
-  text[4] = 0;
-  return text;
-}
-
 CFPropertyListRef CreatePropertyListFromXML(const char* xml, size_t length, std::string* error)
 {
   if (!xml || length == 0)

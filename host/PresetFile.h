@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "host/FourCC.h"
+
 // The identity a preset must carry to belong to the opened unit.
 struct PresetIdentity
 {
@@ -46,7 +48,3 @@ CFPropertyListRef CreatePropertyListFromXML(const char* xml, size_t length, std:
 // The XML text of a property list made of the types above; "" with *error set
 // when something cannot be represented.
 std::string CreateXMLFromPropertyList(CFPropertyListRef plist, std::string* error);
-
-// The four characters of a code ("aufx"), or its number when one is not
-// printable.
-std::string FourCCText(OSType code);

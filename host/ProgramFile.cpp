@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/FourCC.h"
+
 namespace
 {
 
@@ -32,19 +34,6 @@ int32_t SignedWord(const uint8_t* p)
   int32_t v;
   memcpy(&v, &w, sizeof v);
   return v;
-}
-
-std::string CodeText(uint32_t code)
-{
-  char text[5];
-  for (int i = 0; i < 4; ++i)
-  {
-    const char c = static_cast<char>((code >> (24 - 8 * i)) & 0xFF);
-    if (c < 0x20 || c > 0x7E) return std::to_string(code);
-    text[i] = c;
-  }
-  text[4] = 0;
-  return "'" + std::string(text) + "'";
 }
 
 void PutWord(std::vector<uint8_t>* out, uint32_t v)
@@ -77,7 +66,7 @@ bool ParseRecord(const uint8_t* p, size_t size, const ProgramFileIdentity& id, H
   }
   if (fxMagic != Code("FxCk"))
   {
-    *reason = where + " is not a program: its type is " + CodeText(fxMagic) + ", not 'FxCk'";
+    *reason = where + " is not a program: its type is " + FourCCText(fxMagic, true) + ", not 'FxCk'";
     return false;
   }
   if (Word(p + 12) != 1)
@@ -87,8 +76,8 @@ bool ParseRecord(const uint8_t* p, size_t size, const ProgramFileIdentity& id, H
   }
   if (Word(p + 16) != id.uniqueID)
   {
-    *reason = where + " belongs to another plug-in (unique ID " + CodeText(Word(p + 16)) + ", not " +
-              CodeText(id.uniqueID) + ")";
+    *reason = where + " belongs to another plug-in (unique ID " + FourCCText(Word(p + 16), true) + ", not " +
+              FourCCText(id.uniqueID, true) + ")";
     return false;
   }
   const int32_t count = SignedWord(p + 24);
@@ -222,13 +211,13 @@ bool ParseBankFile(const uint8_t* data, size_t size, const ProgramFileIdentity& 
   }
   if (fxMagic != Code("FxBk"))
   {
-    *reason = "the file is not a bank: its type is " + CodeText(fxMagic) + ", not 'FxBk'";
+    *reason = "the file is not a bank: its type is " + FourCCText(fxMagic, true) + ", not 'FxBk'";
     return false;
   }
   if (Word(data + 16) != id.uniqueID)
   {
-    *reason = "the bank belongs to another plug-in (unique ID " + CodeText(Word(data + 16)) + ", not " +
-              CodeText(id.uniqueID) + ")";
+    *reason = "the bank belongs to another plug-in (unique ID " + FourCCText(Word(data + 16), true) + ", not " +
+              FourCCText(id.uniqueID, true) + ")";
     return false;
   }
   const int32_t count = SignedWord(data + 24);

@@ -245,5 +245,8 @@ TEST(PresetFile, WriterRefusesWhatAPropertyListCannotHoldAndLeavesNoFile)
 TEST(PresetFile, FourCharacterCodesPrintAsTextOrNumber)
 {
   EXPECT_EQ(FourCCText(QUILL_FOUR_CC('a', 'u', 'f', 'x')), "aufx");
+  EXPECT_EQ(FourCCText(QUILL_FOUR_CC('a', 'u', 'f', 'x'), true), "'aufx'");
+  // A number is never quoted, so a message cannot pass it off as a code.
   EXPECT_EQ(FourCCText(1), "1");
+  EXPECT_EQ(FourCCText(QUILL_FOUR_CC('a', 'u', 'f', 0x7F), true), "1635083903");
 }
