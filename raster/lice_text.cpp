@@ -431,9 +431,16 @@ int LICE_CachedFont::DrawNative(LICE_IBitmap* bm, const char* text, int len, REC
   return th;
 }
 
-int LICE_CachedFont::MeasureGlyphs(const char* text, int len, RECT* rect, unsigned int dtFlags) {
+// The one walk over a text that measuring and drawing share: decodes UTF-8
+// (len < 0: up to the NUL), skips '\r', and at '\n' moves the pen (x, y) to
+// the start of the next line (a space instead under DTF_SINGLELINE). Glyphs
+// the font cannot render are passed over; for each other one onGlyph(entry)
+// places it and advances the pen.
+template <class OnGlyph>
+inline void LICE_CachedFont::walkGlyphs(const char* text, int len, unsigned int dtFlags, long long& x,
+                                        long long& y, OnGlyph&& onGlyph) {
   const bool vertical = (m_flags & LICE_CF_VERTICAL) != 0;
-  long long x = 0, y = 0, w = 0, h = 0;
+  const long long sx = x, sy = y;
   int pos = 0;
   while ((len < 0 || pos < len) && text[pos]) {
     unsigned short code = 0;
@@ -442,10 +449,10 @@ int LICE_CachedFont::MeasureGlyphs(const char* text, int len, RECT* rect, unsign
     if (code == '\n') {
       if (!(dtFlags & DTF_SINGLELINE)) {
         if (vertical) {
-          y = 0;
+          y = sy;
           x += m_line_height + m_lsadj;
         } else {
-          x = 0;
+          x = sx;
           y += m_line_height + m_lsadj;
         }
         continue;
@@ -454,6 +461,14 @@ int LICE_CachedFont::MeasureGlyphs(const char* text, int len, RECT* rect, unsign
     }
     const charEnt* e = fetch(code);
     if (!e || e->base_offset <= 0) continue;
+    onGlyph(e);
+  }
+}
+
+int LICE_CachedFont::MeasureGlyphs(const char* text, int len, RECT* rect, unsigned int dtFlags) {
+  const bool vertical = (m_flags & LICE_CF_VERTICAL) != 0;
+  long long x = 0, y = 0, w = 0, h = 0;
+  walkGlyphs(text, len, dtFlags, x, y, [&](const charEnt* e) {
     if (vertical) {
       h = std::max({h, y + e->advance, y + e->height});
       w = std::max(w, x + e->width);
@@ -463,7 +478,7 @@ int LICE_CachedFont::MeasureGlyphs(const char* text, int len, RECT* rect, unsign
       h = std::max(h, y + e->height);
       x += e->advance;
     }
-  }
+  });
   rect->right = (int)std::min<long long>((long long)rect->left + w, 0x7FFFFFFF);
   rect->bottom = (int)std::min<long long>((long long)rect->top + h, 0x7FFFFFFF);
   return (int)(vertical ? w : h);
@@ -513,26 +528,8 @@ int LICE_CachedFont::DrawTextImpl(LICE_IBitmap* bm, const char* text, int len, R
 
   const long long sx = x, sy = y;
   long long extent = 0;
-  int pos = 0;
-  while ((len < 0 || pos < len) && text[pos]) {
-    unsigned short code = 0;
-    pos += utf8charN(text + pos, len < 0 ? -1 : len - pos, &code);
-    if (code == '\r') continue;
-    if (code == '\n') {
-      if (!(dtFlags & DTF_SINGLELINE)) {
-        if (vertical) {
-          y = sy;
-          x += m_line_height + m_lsadj;
-        } else {
-          x = sx;
-          y += m_line_height + m_lsadj;
-        }
-        continue;
-      }
-      code = ' ';
-    }
-    const charEnt* e = fetch(code);
-    if (!e || !GetCoverage(e)) continue;
+  walkGlyphs(text, len, dtFlags, x, y, [&](const charEnt* e) {
+    if (!GetCoverage(e)) return;
     if (bottomUp) y -= e->height;
     // Pen positions far outside the int range cannot reach the bitmap.
     if (x > -0x40000000LL && x < 0x40000000LL && y > -0x40000000LL && y < 0x40000000LL)
@@ -544,6 +541,6 @@ int LICE_CachedFont::DrawTextImpl(LICE_IBitmap* bm, const char* text, int len, R
       extent = std::max(extent, y + e->height - sy);
       x += e->advance;
     }
-  }
+  });
   return (int)std::min<long long>(extent, 0x7FFFFFFF);
 }

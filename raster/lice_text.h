@@ -142,6 +142,8 @@ class LICE_CachedFont : public LICE_IFont {
   int DrawTextImpl(LICE_IBitmap* bm, const char* text, int len, RECT* rect, unsigned int dtFlags);
   int DrawNative(LICE_IBitmap* bm, const char* text, int len, RECT* rect, unsigned int dtFlags);
   int MeasureGlyphs(const char* text, int len, RECT* rect, unsigned int dtFlags);
+  template <class OnGlyph>
+  void walkGlyphs(const char* text, int len, unsigned int dtFlags, long long& x, long long& y, OnGlyph&& onGlyph);
   bool RenderGlyph(unsigned short code);
   charEnt* findCharMutable(unsigned short code);
   const charEnt* fetch(unsigned short code);
