@@ -239,6 +239,30 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
 // ---------------------------------------------------------------------------
 // Reads
 
+namespace
+{
+
+// The parameter an element or a text record names, or null.
+IParam* ParamOf(IPlugAU& p, UInt32 id)
+{
+  return id <= 0x7fffffffU ? p.GetParam(static_cast<int>(id)) : nullptr;
+}
+
+// The shape of the reads that answer through a record naming one parameter:
+// a size query has nothing to fill, a parameter that does not exist is
+// refused, and fill writes the answer into the record.
+template <class Record, class Fill>
+ComponentResult AnswerParamRecord(IPlugAU& p, const AUPropertyRead& r, UInt32 Record::*id, Fill fill)
+{
+  if (!r.pData) return noErr;
+  Record& record = *static_cast<Record*>(r.pData);
+  IParam* param = ParamOf(p, record.*id);
+  if (!param) return kAudioUnitErr_InvalidParameter;
+  return fill(record, *param);
+}
+
+} // namespace
+
 bool AUProperties::HasCocoaEditor(IPlugAU& p)
 {
   SInt32 systemVersion = 0;
@@ -337,8 +361,8 @@ ComponentResult AUProperties::GetMaximumFrames(IPlugAU& p, const AUPropertyRead&
 
 ComponentResult AUProperties::GetParameterValueStrings(IPlugAU& p, const AUPropertyRead& r)
 {
-  if (r.element >= static_cast<AudioUnitElement>(p.NParams())) return kAudioUnitErr_InvalidElement;
-  IParam* param = p.GetParam(static_cast<int>(r.element));
+  IParam* param = ParamOf(p, r.element);
+  if (!param) return kAudioUnitErr_InvalidElement;
   const int n = param->GetNDisplayTexts();
   if (n <= 0)
   {
@@ -458,43 +482,32 @@ ComponentResult AUProperties::GetLayoutTags(IPlugAU& p, const AUPropertyRead& r)
   return kAudioUnitErr_InvalidProperty;
 }
 
-namespace
-{
-// The parameter a text record names, or null.
-IParam* ParamOf(IPlugAU& p, AudioUnitParameterID id)
-{
-  return id <= 0x7fffffffU ? p.GetParam(static_cast<int>(id)) : nullptr;
-}
-} // namespace
-
 ComponentResult AUProperties::GetStringFromValue(IPlugAU& p, const AUPropertyRead& r)
 {
-  if (!r.pData) return noErr;
-  AudioUnitParameterStringFromValue* pSFV = static_cast<AudioUnitParameterStringFromValue*>(r.pData);
-  IParam* param = ParamOf(p, pSFV->inParamID);
-  if (!param) return kAudioUnitErr_InvalidParameter;
-  const double value = pSFV->inValue ? *pSFV->inValue : param->Value();
-  param->GetDisplayForHost(value, false, p.mParamValueString, sizeof(p.mParamValueString), true);
-  pSFV->outString = MakeCFString(p.mParamValueString);
-  return noErr;
+  auto fill = [&p](AudioUnitParameterStringFromValue& sfv, IParam& param) -> ComponentResult {
+    const double value = sfv.inValue ? *sfv.inValue : param.Value();
+    param.GetDisplayForHost(value, false, p.mParamValueString, sizeof(p.mParamValueString), true);
+    sfv.outString = MakeCFString(p.mParamValueString);
+    return noErr;
+  };
+  return AnswerParamRecord(p, r, &AudioUnitParameterStringFromValue::inParamID, fill);
 }
 
 ComponentResult AUProperties::GetParameterIDName(IPlugAU& p, const AUPropertyRead& r)
 {
-  if (!r.pData) return noErr;
-  AudioUnitParameterIDName* pIDName = static_cast<AudioUnitParameterIDName*>(r.pData);
-  IParam* param = ParamOf(p, pIDName->inID);
-  if (!param) return kAudioUnitErr_InvalidParameter;
-  char cStr[MAX_PARAM_NAME_LEN];
-  snprintf(cStr, sizeof(cStr), "%s", param->GetNameForHost());
-  if (pIDName->inDesiredLength != kAudioUnitParameterName_Full)
-  {
-    int n = pIDName->inDesiredLength < MAX_PARAM_NAME_LEN - 1 ? pIDName->inDesiredLength : MAX_PARAM_NAME_LEN - 1;
-    if (n < 0) n = 0;
-    cStr[n] = '\0';
-  }
-  pIDName->outName = MakeCFString(cStr);
-  return noErr;
+  auto fill = [](AudioUnitParameterIDName& idName, IParam& param) -> ComponentResult {
+    char cStr[MAX_PARAM_NAME_LEN];
+    snprintf(cStr, sizeof(cStr), "%s", param.GetNameForHost());
+    if (idName.inDesiredLength != kAudioUnitParameterName_Full)
+    {
+      int n = idName.inDesiredLength < MAX_PARAM_NAME_LEN - 1 ? idName.inDesiredLength : MAX_PARAM_NAME_LEN - 1;
+      if (n < 0) n = 0;
+      cStr[n] = '\0';
+    }
+    idName.outName = MakeCFString(cStr);
+    return noErr;
+  };
+  return AnswerParamRecord(p, r, &AudioUnitParameterIDName::inID, fill);
 }
 
 ComponentResult AUProperties::GetClumpName(IPlugAU& p, const AUPropertyRead& r)
@@ -509,26 +522,25 @@ ComponentResult AUProperties::GetClumpName(IPlugAU& p, const AUPropertyRead& r)
 
 ComponentResult AUProperties::GetValueFromString(IPlugAU& p, const AUPropertyRead& r)
 {
-  if (!r.pData) return noErr;
-  AudioUnitParameterValueFromString* pVFS = static_cast<AudioUnitParameterValueFromString*>(r.pData);
-  IParam* param = ParamOf(p, pVFS->inParamID);
-  if (!param) return kAudioUnitErr_InvalidParameter;
-  if (!pVFS->inString) return kAudio_ParamError;
-  std::string text;
-  if (!GetUTF8(pVFS->inString, &text)) return kAudioUnitErr_InvalidPropertyValue;
-  if (param->GetNDisplayTexts())
-  {
-    // A text that names no entry leaves the host's value as it was.
-    int key = 0;
-    if (param->MapDisplayText(text.c_str(), &key)) pVFS->outValue = static_cast<AudioUnitParameterValue>(key);
-  }
-  else
-  {
-    double v = atof(text.c_str());
-    if (param->GetNegateDisplay()) v = -v;
-    pVFS->outValue = static_cast<AudioUnitParameterValue>(v);
-  }
-  return noErr;
+  auto fill = [](AudioUnitParameterValueFromString& vfs, IParam& param) -> ComponentResult {
+    if (!vfs.inString) return kAudio_ParamError;
+    std::string text;
+    if (!GetUTF8(vfs.inString, &text)) return kAudioUnitErr_InvalidPropertyValue;
+    if (param.GetNDisplayTexts())
+    {
+      // A text that names no entry leaves the host's value as it was.
+      int key = 0;
+      if (param.MapDisplayText(text.c_str(), &key)) vfs.outValue = static_cast<AudioUnitParameterValue>(key);
+    }
+    else
+    {
+      double v = atof(text.c_str());
+      if (param.GetNegateDisplay()) v = -v;
+      vfs.outValue = static_cast<AudioUnitParameterValue>(v);
+    }
+    return noErr;
+  };
+  return AnswerParamRecord(p, r, &AudioUnitParameterValueFromString::inParamID, fill);
 }
 
 ComponentResult AUProperties::GetInstrumentCount(IPlugAU&, const AUPropertyRead& r)
