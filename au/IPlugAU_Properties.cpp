@@ -67,6 +67,18 @@ struct AUPropertyRead
     if (pData) memcpy(pData, &value, sizeof(value));
     return noErr;
   }
+
+  // Lets get(&value) make the answer and writes it when get returns noErr;
+  // a size query (no buffer) does not call get.
+  template <class T, class Get>
+  ComponentResult AnswerFrom(Get get) const
+  {
+    if (!pData) return noErr;
+    T value{};
+    const ComponentResult result = get(&value);
+    if (result == noErr) memcpy(pData, &value, sizeof(value));
+    return result;
+  }
 };
 
 // A write: pData holds at least the property's size in bytes.
@@ -271,11 +283,7 @@ bool AUProperties::HasCocoaEditor(IPlugAU& p)
 
 ComponentResult AUProperties::GetClassInfo(IPlugAU& p, const AUPropertyRead& r)
 {
-  if (!r.pData) return noErr;
-  CFPropertyListRef dict = nullptr;
-  ComponentResult result = p.GetState(&dict);
-  if (result == noErr) memcpy(r.pData, &dict, sizeof(dict));
-  return result;
+  return r.AnswerFrom<CFPropertyListRef>([&p](CFPropertyListRef* dict) { return p.GetState(dict); });
 }
 
 ComponentResult AUProperties::GetSampleRate(IPlugAU& p, const AUPropertyRead& r)
@@ -299,11 +307,8 @@ ComponentResult AUProperties::GetParameterList(IPlugAU& p, const AUPropertyRead&
 ComponentResult AUProperties::GetParameterInfo(IPlugAU& p, const AUPropertyRead& r)
 {
   if (r.element >= static_cast<AudioUnitElement>(p.NParams())) return kAudioUnitErr_InvalidElement;
-  if (!r.pData) return noErr;
-  AudioUnitParameterInfo info;
-  ComponentResult result = p.GetParamInfo(static_cast<int>(r.element), &info);
-  if (result == noErr) memcpy(r.pData, &info, sizeof(info));
-  return result;
+  return r.AnswerFrom<AudioUnitParameterInfo>(
+      [&](AudioUnitParameterInfo* info) { return p.GetParamInfo(static_cast<int>(r.element), info); });
 }
 
 ComponentResult AUProperties::GetFastDispatch(IPlugAU&, const AUPropertyRead& r)
@@ -314,11 +319,8 @@ ComponentResult AUProperties::GetFastDispatch(IPlugAU&, const AUPropertyRead& r)
 ComponentResult AUProperties::GetStreamFormat(IPlugAU& p, const AUPropertyRead& r)
 {
   if (!p.GetBus(r.scope, r.element)) return kAudioUnitErr_InvalidElement;
-  if (!r.pData) return noErr;
-  AudioStreamBasicDescription asbd;
-  ComponentResult result = p.GetStreamFormat(r.scope, r.element, &asbd);
-  if (result == noErr) memcpy(r.pData, &asbd, sizeof(asbd));
-  return result;
+  return r.AnswerFrom<AudioStreamBasicDescription>(
+      [&](AudioStreamBasicDescription* asbd) { return p.GetStreamFormat(r.scope, r.element, asbd); });
 }
 
 ComponentResult AUProperties::GetElementCount(IPlugAU& p, const AUPropertyRead& r)
@@ -426,11 +428,7 @@ ComponentResult AUProperties::GetRenderCallback(IPlugAU& p, const AUPropertyRead
 
 ComponentResult AUProperties::GetFactoryPresets(IPlugAU& p, const AUPropertyRead& r)
 {
-  if (!r.pData) return noErr;
-  CFArrayRef presets = nullptr;
-  ComponentResult result = p.CopyFactoryPresets(&presets);
-  if (result == noErr) memcpy(r.pData, &presets, sizeof(presets));
-  return result;
+  return r.AnswerFrom<CFArrayRef>([&p](CFArrayRef* presets) { return p.CopyFactoryPresets(presets); });
 }
 
 ComponentResult AUProperties::GetCurrentPreset(IPlugAU& p, const AUPropertyRead& r)
