@@ -9,8 +9,9 @@ bool SimdPathSupported(SimdPath path)
 #if QUILL_HAVE_AVX2_PATH
     {
       // Also false when the operating system does not save the 256-bit
-      // registers.
-      static const bool yes = __builtin_cpu_supports("avx2");
+      // registers. The explicit detection makes the answer right even for a
+      // first call from a static constructor that runs before the run-time's.
+      static const bool yes = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
       return yes;
     }
 #else

@@ -7,16 +7,19 @@
 
 namespace {
 
-// Brings a position into [0, cycle). fmod is exact, so for the usual case of
-// one cycle too far this equals a single subtraction; unlike a subtraction
-// loop it also terminates for huge or non-finite input, and it folds negative
-// positions (a negative sync phase) back into the cycle instead of letting the
-// ramps run past +-1.
+// Brings a position into [0, cycle). Within one cycle of the range (the
+// case of every block) a single subtraction or addition does it, and it is
+// exact there, so it gives fmod's result bit for bit without its cost
+// (Sterbenz: x - cycle is exact for cycle <= x < 2 * cycle, and fmod(x,
+// cycle) is x itself for -cycle < x < 0). Further out fmod folds the
+// position; unlike a subtraction loop it also terminates for huge or
+// non-finite input, and it folds negative positions (a negative sync phase)
+// back into the cycle instead of letting the ramps run past +-1.
 inline double wrapCycle(double x, double cycle) {
   if (x >= cycle) {
-    x = std::fmod(x, cycle);
+    x = x < 2.0 * cycle ? x - cycle : std::fmod(x, cycle);
   } else if (x < 0.0) {
-    x = std::fmod(x, cycle) + cycle;
+    x = (x > -cycle ? x : std::fmod(x, cycle)) + cycle;
     if (x >= cycle) x = 0.0;
   }
   return x;
