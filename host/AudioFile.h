@@ -83,3 +83,11 @@ void DeinterleaveFrames(const float* frame, size_t nch, size_t frames, float* pl
 // largest magnitude written to channel c, NaN skipped: the peaks
 // AudioFileWriter::Write takes.
 void InterleaveFrames(const float* planes, size_t span, size_t frames, float* frame, size_t nch, float* peaks);
+
+// The two above run 256-bit loops when the processor has AVX2 and SSE
+// loops otherwise, with equal results. These choose: `avx2` asks for the
+// wide loops (ignored where they cannot run), so tests can compare both.
+bool FrameLoopsCanUseAvx2();
+void DeinterleaveFramesWith(bool avx2, const float* frame, size_t nch, size_t frames, float* planes, size_t span);
+void InterleaveFramesWith(bool avx2, const float* planes, size_t span, size_t frames, float* frame, size_t nch,
+                          float* peaks);

@@ -159,3 +159,37 @@ TEST(HostAudioFile, WriterGivesBackReservedSpaceItDidNotUse)
   EXPECT_GT(st.st_size, 8000);
   EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, 1 << 20);
 }
+
+// Both loops of each frame helper (the 256-bit one where the processor has
+// it) against plain code, at lengths around their step widths and from
+// unaligned addresses, NaN and negative zero included.
+TEST(HostAudioFile, FrameHelpersMatchPlainLoopsOnEveryPath)
+{
+  for (bool avx2 : {false, true})
+  {
+    if (avx2 && !FrameLoopsCanUseAvx2()) continue;
+    for (size_t nch : {1, 2})
+      for (size_t frames : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 1001})
+      {
+        SCOPED_TRACE(testing::Message() << (avx2 ? "avx2" : "baseline") << " nch " << nch << " frames " << frames);
+        std::vector<float> joined(1 + frames * nch), planes(1 + 2 * frames, 7.0f), back(1 + frames * nch);
+        for (size_t i = 0; i < frames * nch; ++i) joined[1 + i] = std::sin(0.37f * i) * (i % 5 ? 1.0f : -2.0f);
+        if (frames > 2) joined[1 + nch] = std::nanf("");  // frame 1, left
+        if (frames > 3) joined[1 + 3 * nch] = -0.0f;
+        float* split = planes.data() + 1;
+        DeinterleaveFramesWith(avx2, joined.data() + 1, nch, frames, split, frames);
+        float expect[2] = {0.5f, 0.0f};  // a running peak carried in, below some samples
+        for (size_t i = 0; i < frames; ++i)
+          for (size_t c = 0; c < nch; ++c)
+          {
+            const float v = joined[1 + i * nch + c];
+            ASSERT_EQ(std::memcmp(&split[c * frames + i], &v, sizeof v), 0) << "split frame " << i;
+            if (std::fabs(v) > expect[c]) expect[c] = std::fabs(v);
+          }
+        float peaks[2] = {0.5f, 0.0f};
+        InterleaveFramesWith(avx2, split, frames, frames, back.data() + 1, nch, peaks);
+        EXPECT_EQ(std::memcmp(back.data() + 1, joined.data() + 1, frames * nch * sizeof(float)), 0);
+        for (size_t c = 0; c < nch; ++c) EXPECT_EQ(peaks[c], expect[c]) << "channel " << c;
+      }
+  }
+}
