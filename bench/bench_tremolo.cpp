@@ -19,6 +19,8 @@
 #include "raster/lice_png.h"
 #include "tremolo/QuillbarTremolo.h"
 #include "tremolo/QuillbarTremoloUIConfig.h"
+#include "tremolo/TremoloKernels.h"
+#include "framework/SampleConvert.h"
 #include "tests/support/HostTimeRecord.h"
 
 namespace {
@@ -191,6 +193,43 @@ void BM_RenderThroughUnit(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * frames);
 }
 
+// One render loop on a 512-frame block, per vector path, so both paths are
+// timed side by side on the same machine. Args: the loop (0 float to double,
+// 1 double to float, 2 gain, 3 LFO ramp, 4 LFO cosine), the path (0 baseline,
+// 1 AVX2).
+void BM_RenderLoop(benchmark::State& state) {
+  const SimdPath path = state.range(1) ? SimdPath::kAvx2 : SimdPath::kBaseline;
+  if (!SimdPathSupported(path)) {
+    state.SkipWithError("this processor lacks the instruction set");
+    return;
+  }
+  const TremoloKernels& trem = TremoloKernelsFor(path);
+  const SampleConvertKernels& conv = SampleConvertKernelsFor(path);
+  const int n = 512;
+  std::vector<double> a(n, 0.25), b(n, 0.5), c(n);
+  std::vector<float> f(n, 0.75f);
+  CosineRunArgs cosine;
+  cosine.theta = 0.002;
+  cosine.c1 = std::cos(cosine.theta);
+  cosine.s1 = std::sin(cosine.theta);
+  cosine.c8 = std::cos(8 * cosine.theta);
+  cosine.s8 = std::sin(8 * cosine.theta);
+  cosine.step = 0.001;
+  for (auto _ : state) {
+    switch (state.range(0)) {
+      case 0: conv.floatToDouble(f.data(), c.data(), n); break;
+      case 1: conv.doubleToFloat(a.data(), f.data(), n); break;
+      case 2: trem.applyGain(a.data(), c.data(), b.data(), n, 0.5, 0.4); break;
+      case 3: trem.rampRun(c.data(), n, 0.1, 0.001, -0.6, 1.0); break;
+      default: trem.cosineRun(c.data(), n, cosine); break;
+    }
+    benchmark::DoNotOptimize(c.data());
+    benchmark::DoNotOptimize(f.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
 }  // namespace
 
 BENCHMARK(BM_RenderThroughUnit)->ArgName("input")->Arg(0)->Arg(1)->Arg(2);
@@ -202,4 +241,5 @@ BENCHMARK(BM_TremoloProcess)
     ->ArgNames({"frames", "shape_x100", "sync"})
     ->ArgsProduct({{512}, {0, 100, 150, 200}, {0, 1}})
     ->ArgsProduct({{64, 4096}, {0, 100}, {0}});
+BENCHMARK(BM_RenderLoop)->ArgNames({"loop", "avx2"})->ArgsProduct({{0, 1, 2, 3, 4}, {0, 1}});
 BENCHMARK(BM_ConstantGainBaseline)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);

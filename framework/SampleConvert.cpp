@@ -47,8 +47,11 @@ __attribute__((target("avx2"))) void doubleToFloatAvx2(const double* src, float*
   int s = 0;
   for (; s + 8 <= n; s += 8)
   {
-    _mm_storeu_ps(dst + s, _mm256_cvtpd_ps(_mm256_loadu_pd(src + s)));
-    _mm_storeu_ps(dst + s + 4, _mm256_cvtpd_ps(_mm256_loadu_pd(src + s + 4)));
+    // Two halves joined into one 256-bit store: the stores, not the
+    // conversions, set the pace.
+    const __m128 lo = _mm256_cvtpd_ps(_mm256_loadu_pd(src + s));
+    const __m128 hi = _mm256_cvtpd_ps(_mm256_loadu_pd(src + s + 4));
+    _mm256_storeu_ps(dst + s, _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1));
   }
   for (; s < n; ++s) dst[s] = static_cast<float>(src[s]);
 }
@@ -56,8 +59,13 @@ __attribute__((target("avx2"))) void doubleToFloatAvx2(const double* src, float*
 __attribute__((target("avx2"))) void addDoubleToFloatAvx2(const double* src, float* dst, int n)
 {
   int s = 0;
-  for (; s + 4 <= n; s += 4)
-    _mm_storeu_ps(dst + s, _mm_add_ps(_mm_loadu_ps(dst + s), _mm256_cvtpd_ps(_mm256_loadu_pd(src + s))));
+  for (; s + 8 <= n; s += 8)
+  {
+    const __m128 lo = _mm256_cvtpd_ps(_mm256_loadu_pd(src + s));
+    const __m128 hi = _mm256_cvtpd_ps(_mm256_loadu_pd(src + s + 4));
+    const __m256 add = _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
+    _mm256_storeu_ps(dst + s, _mm256_add_ps(_mm256_loadu_ps(dst + s), add));
+  }
   for (; s < n; ++s) dst[s] += static_cast<float>(src[s]);
 }
 
