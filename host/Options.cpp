@@ -95,17 +95,24 @@ Option Flag(const char* name, const char* alias, bool* target)
           }};
 }
 
-// A number option; accept checks the range and stores the value.
-Option Number(const char* name, std::function<bool(double value, std::string* error)> accept)
+// A number option: a number for which inRange is false is refused with
+// outOfRange; store keeps the others.
+Option Number(const char* name, bool (*inRange)(double), std::string outOfRange, std::function<void(double)> store)
 {
-  return {name, nullptr, false, [name, accept](const std::string& text, std::string* error) {
+  return {name, nullptr, false, [=](const std::string& text, std::string* error) {
             double value = 0.0;
             if (!ParseNumber(text, &value))
             {
               *error = std::string("option ") + name + " needs a number, not \"" + text + "\"";
               return false;
             }
-            return accept(value, error);
+            if (!inRange(value))
+            {
+              *error = outOfRange;
+              return false;
+            }
+            store(value);
+            return true;
           }};
 }
 
@@ -224,33 +231,18 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
   std::vector<Option> options;
   AddUnitSettingOptions(&options, &out->settings);
   AddSaveOptions(&options, out);
-  options.push_back(Number("--tempo", [out](double bpm, std::string* error) {
-    if (!(bpm > 0.0) || bpm > 10000.0)
-    {
-      *error = "--tempo must be above 0 and at most 10000 BPM";
-      return false;
-    }
-    out->tempoBpm = bpm;
-    return true;
-  }));
-  options.push_back(Number("--start-beat", [out](double beat, std::string* error) {
-    if (beat < 0.0 || beat > 1e9)
-    {
-      *error = "--start-beat must be between 0 and 1e9";
-      return false;
-    }
-    out->startBeat = beat;
-    return true;
-  }));
-  options.push_back(Number("--block", [out](double frames, std::string* error) {
-    if (frames < 1.0 || frames > kMaxBlockFrames || frames != std::floor(frames))
-    {
-      *error = "--block must be a whole number of frames from 1 to " + std::to_string(kMaxBlockFrames);
-      return false;
-    }
-    out->blockFrames = static_cast<int>(frames);
-    return true;
-  }));
+  options.push_back(Number(
+      "--tempo", [](double bpm) { return bpm > 0.0 && bpm <= 10000.0; },
+      "--tempo must be above 0 and at most 10000 BPM", [out](double bpm) { out->tempoBpm = bpm; }));
+  options.push_back(Number(
+      "--start-beat", [](double beat) { return beat >= 0.0 && beat <= 1e9; },
+      "--start-beat must be between 0 and 1e9", [out](double beat) { out->startBeat = beat; }));
+  auto wholeBlock = [](double frames) {
+    return frames >= 1.0 && frames <= kMaxBlockFrames && frames == std::floor(frames);
+  };
+  options.push_back(Number("--block", wholeBlock,
+                           "--block must be a whole number of frames from 1 to " + std::to_string(kMaxBlockFrames),
+                           [out](double frames) { out->blockFrames = static_cast<int>(frames); }));
   options.push_back(Flag("--stopped", nullptr, &out->stopped));
   options.push_back(Flag("--allow-short", nullptr, &out->allowShort));
   options.push_back(Flag("--quiet", "-q", &out->quiet));

@@ -13,44 +13,26 @@ namespace
 
 using Args = std::vector<std::string>;
 
-// Runs the parser of `command` and returns its message, "help" for --help,
-// or "" when it accepted the arguments.
+// What a parser answers: its message, "help" for --help, or "" when it
+// accepted the arguments.
+template <class Options>
+std::string Run(bool (*parse)(const Args&, Options*, bool*, std::string*), const Args& args)
+{
+  Options options;
+  bool help = false;
+  std::string error;
+  if (!parse(args, &options, &help, &error)) return error.empty() ? "refused without a message" : error;
+  return help ? "help" : "";
+}
+
 std::string Outcome(const std::string& command, const Args& args)
 {
-  bool help = false, ok = false;
-  std::string error;
-  if (command == "render")
-  {
-    RenderOptions o;
-    ok = ParseRenderOptions(args, &o, &help, &error);
-  }
-  else if (command == "snapshot")
-  {
-    SnapshotOptions o;
-    ok = ParseSnapshotOptions(args, &o, &help, &error);
-  }
-  else if (command == "edit")
-  {
-    EditOptions o;
-    ok = ParseEditOptions(args, &o, &help, &error);
-  }
-  else if (command == "info")
-  {
-    InfoOptions o;
-    ok = ParseInfoOptions(args, &o, &help, &error);
-  }
-  else if (command == "presets")
-  {
-    PresetsOptions o;
-    ok = ParsePresetsOptions(args, &o, &help, &error);
-  }
-  else
-  {
-    DemoOptions o;
-    ok = ParseDemoOptions(args, &o, &help, &error);
-  }
-  if (!ok) return error.empty() ? "refused without a message" : error;
-  return help ? "help" : "";
+  if (command == "render") return Run(ParseRenderOptions, args);
+  if (command == "snapshot") return Run(ParseSnapshotOptions, args);
+  if (command == "edit") return Run(ParseEditOptions, args);
+  if (command == "info") return Run(ParseInfoOptions, args);
+  if (command == "presets") return Run(ParsePresetsOptions, args);
+  return Run(ParseDemoOptions, args);
 }
 
 } // namespace
