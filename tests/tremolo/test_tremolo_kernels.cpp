@@ -8,9 +8,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
+
+// How test names and messages show a path.
+void PrintTo(SimdPath path, std::ostream* os) { *os << (path == SimdPath::kAvx2 ? "AVX2" : "baseline"); }
 
 namespace {
 
