@@ -7,7 +7,6 @@
 
 #include <sndfile.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -75,19 +74,3 @@ private:
   float mPeak[2] = {0.0f, 0.0f};  // the peaks libsndfile holds so far
   int64_t mWrittenBack = 0;  // bytes handed to the disk so far
 };
-
-// Splits `frames` interleaved frames of `nch` (1 or 2) channels into planes
-// `span` floats apart.
-void DeinterleaveFrames(const float* frame, size_t nch, size_t frames, float* planes, size_t span);
-// The reverse of DeinterleaveFrames, raising peaks[c] (nch values) to the
-// largest magnitude written to channel c, NaN skipped: the peaks
-// AudioFileWriter::Write takes.
-void InterleaveFrames(const float* planes, size_t span, size_t frames, float* frame, size_t nch, float* peaks);
-
-// The two above run 256-bit loops when the processor has AVX2 and SSE
-// loops otherwise, with equal results. These choose: `avx2` asks for the
-// wide loops (ignored where they cannot run), so tests can compare both.
-bool FrameLoopsCanUseAvx2();
-void DeinterleaveFramesWith(bool avx2, const float* frame, size_t nch, size_t frames, float* planes, size_t span);
-void InterleaveFramesWith(bool avx2, const float* planes, size_t span, size_t frames, float* frame, size_t nch,
-                          float* peaks);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/AudioFile.h"
+#include "host/FrameLoops.h"
 #include "host/HostPrograms.h"
 #include "host/HostUnit.h"
 #include "host/OutputFile.h"
@@ -394,9 +395,9 @@ int RunRender(const RenderOptions& options)
   const size_t nch = static_cast<size_t>(channels);
   // Interleaved, input then output; not zeroed, as the reads fill it.
   std::unique_ptr<float[]> chunk(new float[chunkFrames * nch]);
-  std::vector<float> planes(block * 4);
-  const float* inPlanes[2] = {planes.data(), planes.data() + block};
-  float* outPlanes[2] = {planes.data() + 2 * block, planes.data() + 3 * block};
+  // The unit takes the chunk's frames as they are and renders into these.
+  std::vector<float> planes(block * 2);
+  float* outPlanes[2] = {planes.data(), planes.data() + block};
 
   Progress progress(reader.Frames(), rate, Progress::Wanted(reader.Frames(), rate, options.quiet));
   int64_t done = 0;
@@ -423,14 +424,13 @@ int RunRender(const RenderOptions& options)
     {
       const size_t frames = std::min(block, static_cast<size_t>(got) - first);
       float* frame = chunk.get() + first * nch;
-      DeinterleaveFrames(frame, nch, frames, planes.data(), block);
-      const OSStatus st = unit.Render(inPlanes, outPlanes, static_cast<UInt32>(frames));
+      const OSStatus st = unit.RenderInterleaved(frame, outPlanes, static_cast<UInt32>(frames));
       if (st != noErr)
       {
         ReportError("the plug-in failed to render " + options.input + " (status " + std::to_string(st) + ")");
         return kExitFailure;
       }
-      InterleaveFrames(planes.data() + 2 * block, block, frames, frame, nch, peaks);
+      InterleaveFrames(planes.data(), block, frames, frame, nch, peaks);
     }
     if (!writer.Write(chunk.get(), got, &error, peaks))
     {

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "host/ComponentBundles.h"
+#include "host/FrameLoops.h"
 
 namespace
 {
@@ -141,6 +142,7 @@ bool HostUnit::Configure(double sampleRate, int channels, int blockFrames, const
   mSampleRate = sampleRate;
   mChannels = channels;
   mBlockFrames = static_cast<UInt32>(blockFrames);
+  mSplitInput.assign(2 * static_cast<size_t>(blockFrames), 0.0f);
   mTransport = transport;
 
   auto fail = [&](const char* what, OSStatus status) {
@@ -191,6 +193,15 @@ bool HostUnit::Configure(double sampleRate, int channels, int blockFrames, const
   st = AudioUnitInitialize(mUnit);
   if (st != noErr) return fail("to initialize", st);
   mInitialized = true;
+  AudioUnitRenderProc proc = nullptr;
+  UInt32 procSize = sizeof proc;
+  if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, kAudioUnitRenderSelect,
+                           &proc, &procSize) == noErr &&
+      procSize == sizeof proc && proc)
+  {
+    mRenderProc = proc;
+    mRenderObject = GetComponentInstanceStorage(mUnit);
+  }
   return true;
 }
 
@@ -363,6 +374,18 @@ OSStatus HostUnit::Render(const float* const* in, float* const* out, UInt32 fram
 {
   if (!mInitialized || frames == 0 || frames > mBlockFrames) return kAudio_ParamError;
   mPendingInput = in;
+  return RenderPending(out, frames);
+}
+
+OSStatus HostUnit::RenderInterleaved(const float* in, float* const* out, UInt32 frames)
+{
+  if (!mInitialized || frames == 0 || frames > mBlockFrames || !in) return kAudio_ParamError;
+  mPendingInterleaved = in;
+  return RenderPending(out, frames);
+}
+
+OSStatus HostUnit::RenderPending(float* const* out, UInt32 frames)
+{
   mPendingFrames = frames;
 
   // Room for every channel Configure accepts.
@@ -380,7 +403,8 @@ OSStatus HostUnit::Render(const float* const* in, float* const* out, UInt32 fram
   stamp.mSampleTime = mFramesRendered;
   stamp.mFlags = kAudioTimeStampSampleTimeValid;
   AudioUnitRenderActionFlags flags = 0;
-  const OSStatus st = AudioUnitRender(mUnit, &flags, &stamp, 0, frames, list);
+  const OSStatus st = mRenderProc ? mRenderProc(mRenderObject, &flags, &stamp, 0, frames, list)
+                                  : AudioUnitRender(mUnit, &flags, &stamp, 0, frames, list);
   // A unit that answers with its own buffers instead of ours: copy them over.
   if (st == noErr)
   {
@@ -391,6 +415,7 @@ OSStatus HostUnit::Render(const float* const* in, float* const* out, UInt32 fram
     }
   }
   mPendingInput = nullptr;
+  mPendingInterleaved = nullptr;
   mPendingFrames = 0;
   mFramesRendered += frames;
   return st;
@@ -400,14 +425,36 @@ OSStatus HostUnit::InputProc(void* refCon, AudioUnitRenderActionFlags*, const Au
                              UInt32 frames, AudioBufferList* data)
 {
   HostUnit* host = static_cast<HostUnit*>(refCon);
-  if (!host || !data || bus != 0 || !host->mPendingInput || frames > host->mPendingFrames)
+  if (!host || !data || bus != 0 || (!host->mPendingInput && !host->mPendingInterleaved) ||
+      frames > host->mPendingFrames)
     return kAudio_ParamError;
+  const float* const* input = host->mPendingInput;
+  const float* planes[2] = {host->mPendingInterleaved, nullptr};
+  if (host->mPendingInterleaved && host->mChannels == 2)
+  {
+    AudioBuffer* b = data->mBuffers;
+    const UInt32 bytes = frames * sizeof(float);
+    if (data->mNumberBuffers == 2 && b[0].mData && b[1].mData && b[0].mDataByteSize >= bytes &&
+        b[1].mDataByteSize >= bytes)
+    {
+      // The usual case: straight from the file's frames into the unit's buffers.
+      SplitStereo(host->mPendingInterleaved, frames, static_cast<float*>(b[0].mData), static_cast<float*>(b[1].mData));
+      b[0].mDataByteSize = b[1].mDataByteSize = bytes;
+      return noErr;
+    }
+    // Any other request goes the planar way, through planes of our own.
+    float* split = host->mSplitInput.data();
+    DeinterleaveFrames(host->mPendingInterleaved, 2, frames, split, host->mBlockFrames);
+    planes[0] = split;
+    planes[1] = split + host->mBlockFrames;
+  }
+  if (!input) input = planes; // mono frames are already a plane
   for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
   {
     AudioBuffer& buffer = data->mBuffers[c];
     // More buffers than the file has channels would be the unit's mistake;
     // silence is the safe answer.
-    const float* src = c < static_cast<UInt32>(host->mChannels) ? host->mPendingInput[c] : nullptr;
+    const float* src = c < static_cast<UInt32>(host->mChannels) ? input[c] : nullptr;
     if (!buffer.mData)
     {
       if (!src) return kAudio_ParamError;

@@ -105,6 +105,10 @@ public:
   // channels of the configured count. The time stamp's sample time is the
   // number of frames rendered so far by this unit. Returns the unit's status.
   OSStatus Render(const float* const* in, float* const* out, UInt32 frames);
+  // The same with the input as interleaved frames of the configured channel
+  // count: the unit's input callback splits them straight into the unit's
+  // own buffers, which saves a pass over every sample.
+  OSStatus RenderInterleaved(const float* in, float* const* out, UInt32 frames);
 
   // Frames rendered so far.
   double FramesRendered() const { return mFramesRendered; }
@@ -130,8 +134,17 @@ private:
   double mSampleRate = 0.0;
   HostTransport mTransport;
   double mFramesRendered = 0.0;
-  const float* const* mPendingInput = nullptr; // the block being rendered
+  OSStatus RenderPending(float* const* out, UInt32 frames);
+
+  const float* const* mPendingInput = nullptr; // the block being rendered, planar
+  const float* mPendingInterleaved = nullptr;  // or interleaved
+  std::vector<float> mSplitInput;             // planes for interleaved input, made by Configure
   UInt32 mPendingFrames = 0;
+  // The unit's own render procedure (fast dispatch), which skips the
+  // component lookup of every AudioUnitRender call; null when the unit
+  // offers none.
+  AudioUnitRenderProc mRenderProc = nullptr;
+  void* mRenderObject = nullptr;
   std::vector<HostParameter> mParameters;
   bool mParametersRead = false;
 };

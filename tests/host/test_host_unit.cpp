@@ -6,6 +6,7 @@
 
 #include "HostTestSupport.h"
 #include "host/AudioFile.h"
+#include "host/FrameLoops.h"
 #include "host/HostUnit.h"
 
 using namespace hosttest;
@@ -34,6 +35,35 @@ TEST(HostUnit, ConfigureRefusesWhatRenderCannotCarryAndKeepsTheGoodSetup)
   EXPECT_EQ(unit.Render(inPlanes, outPlanes, 256), noErr);
   for (float v : out) EXPECT_LE(std::fabs(v), 1.0f);
   EXPECT_NE(unit.Render(inPlanes, outPlanes, 257), noErr);
+}
+
+// Interleaved input split straight into the unit's buffers renders what
+// planar input does, for both channel counts, block after block.
+TEST(HostUnit, InterleavedInputRendersAsPlanarInputDoes)
+{
+  for (int nch : {1, 2})
+  {
+    SCOPED_TRACE(nch);
+    HostUnit planar, interleaved;
+    std::string error;
+    for (HostUnit* u : {&planar, &interleaved})
+      ASSERT_TRUE(u->Open(&error) && u->Configure(48000.0, nch, 64, HostTransport{}, &error)) << error;
+    std::vector<float> frames(64 * nch), in(2 * 64), a(2 * 64), b(2 * 64);
+    const float* inPlanes[2] = {in.data(), in.data() + 64};
+    float* aPlanes[2] = {a.data(), a.data() + 64};
+    float* bPlanes[2] = {b.data(), b.data() + 64};
+    for (int block = 0; block < 20; ++block)
+    {
+      const UInt32 n = block % 3 ? 64 : 37;
+      for (UInt32 i = 0; i < n; ++i)
+        for (int c = 0; c < nch; ++c)
+          frames[i * nch + c] = in[c * 64 + i] = std::sin(0.05f * (block * 64 + i) + c) * (c ? -0.5f : 0.8f);
+      ASSERT_EQ(planar.Render(inPlanes, aPlanes, n), noErr);
+      ASSERT_EQ(interleaved.RenderInterleaved(frames.data(), bPlanes, n), noErr);
+      for (int c = 0; c < nch; ++c)
+        ASSERT_EQ(std::memcmp(aPlanes[c], bPlanes[c], n * sizeof(float)), 0) << "block " << block << " channel " << c;
+    }
+  }
 }
 
 TEST(HostAudioFile, AReaderOpenedAgainReadsTheNewFile)
@@ -178,6 +208,13 @@ TEST(HostAudioFile, FrameHelpersMatchPlainLoopsOnEveryPath)
         if (frames > 3) joined[1 + 3 * nch] = -0.0f;
         float* split = planes.data() + 1;
         DeinterleaveFramesWith(avx2, joined.data() + 1, nch, frames, split, frames);
+        if (nch == 2)
+        {
+          std::vector<float> left(frames + 1), right(frames + 1);
+          SplitStereoWith(avx2, joined.data() + 1, frames, left.data() + 1, right.data() + 1);
+          EXPECT_EQ(std::memcmp(left.data() + 1, split, frames * sizeof(float)), 0);
+          EXPECT_EQ(std::memcmp(right.data() + 1, split + frames, frames * sizeof(float)), 0);
+        }
         float expect[2] = {0.5f, 0.0f};  // a running peak carried in, below some samples
         for (size_t i = 0; i < frames; ++i)
           for (size_t c = 0; c < nch; ++c)
