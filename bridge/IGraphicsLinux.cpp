@@ -172,6 +172,7 @@ bool IGraphicsLinuxView::Open(void* parentHandle, std::string* error)
   utf8 = XInternAtom(dpy, "UTF8_STRING", False);
   clipProp = XInternAtom(dpy, "QUILL_CLIPBOARD", False);
   netWmName = XInternAtom(dpy, "_NET_WM_NAME", False);
+  targets = XInternAtom(dpy, "TARGETS", False);
 
   const int w = g->Width() * scale, h = g->Height() * scale;
   XSetWindowAttributes sa = {};
@@ -235,6 +236,7 @@ void IGraphicsLinuxView::ConnectionLost(Display*, void* view)
 void IGraphicsLinuxView::Close()
 {
   if (!dpy) return;
+  LoseClipboard();  // the window that owns it goes
   if (connectionLost)
   {
     // Nothing can be asked of the server any more: free what is ours.
@@ -369,6 +371,11 @@ void IGraphicsLinuxView::Dispatch(XEvent& ev, bool inModal)
       break;
     }
     case DestroyNotify: gone = true; break;
+    // Served in modal loops too: another program pasting must not wait on a menu.
+    case SelectionRequest: AnswerSelection(ev.xselectionrequest); break;
+    case SelectionClear:
+      if (ev.xselectionclear.selection == clipboard) LoseClipboard();
+      break;
     case ClientMessage:
       if (ev.xclient.message_type == wmProtocols && static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete)
         closeRequested = true;

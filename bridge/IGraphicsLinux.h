@@ -103,11 +103,13 @@ public:
   // index set, or null when cancelled (Escape or a click outside).
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* area) override;
   // A text field over `area` inside the view, its text selected. It edits as
-  // a desktop field: Left/Right, Home/End and clicks move the caret (Shift
-  // or a drag selects, Ctrl+A selects all), Backspace/Delete erase before
-  // and after it. Return or leaving it commits, Escape cancels. With a
-  // parameter only the characters a value can hold are accepted, up to the
-  // control's text-entry length.
+  // a desktop field: Left/Right, Home/End and clicks move the caret (Ctrl
+  // with an arrow by words; Shift or a drag selects, Ctrl+A selects all),
+  // Backspace/Delete erase before and after it (Ctrl: up to the word
+  // boundary), Ctrl+C/Ctrl+X copy/cut the selection to CLIPBOARD and Ctrl+V
+  // pastes its text. Return or leaving it commits, Escape cancels. With a
+  // parameter only the characters a value can hold are accepted (typed or
+  // pasted), up to the control's text-entry length.
   void CreateTextEntry(IControl* control, IText* text, IRECT* area, const char* initial, IParam* param) override;
   // Runs zenity or kdialog (whichever is on PATH); without either, or on
   // cancel, `file` becomes empty.
@@ -116,7 +118,8 @@ public:
   // Asks xdg-open; true when it reports success.
   bool OpenURL(const char* url, const char* windowTitle = 0, const char* confirmText = 0,
                const char* errorText = 0) override;
-  // The CLIPBOARD selection as UTF-8 text (waits up to half a second).
+  // The CLIPBOARD selection as UTF-8 text (waits up to half a second for its
+  // owner; false and "" on no answer). Main thread.
   bool GetTextFromClipboard(WDL_String* text) override;
   // Hide the pointer over the view, and bring it back where it was hidden.
   void HideMouseCursor() override;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -76,39 +77,148 @@ std::string ExpandHome(const std::string& path)
 }  // namespace
 
 // ---- Clipboard ----
-bool IGraphicsLinuxView::ReadClipboard(std::string* out)
+namespace
 {
-  if (XGetSelectionOwner(dpy, clipboard) == None) return false;
-  XConvertSelection(dpy, clipboard, utf8, clipProp, win, CurrentTime);
+// Views of this process that own CLIPBOARD. Each view has a connection of its
+// own, and all run on one thread: one asking another through the server would
+// wait out its time, as the owner's events are not read meanwhile.
+std::vector<IGraphicsLinuxView*> sClipboardOwners;
+
+void Latin1ToUtf8(const unsigned char* data, unsigned long n, std::string* out)
+{
+  out->clear();
+  for (unsigned long i = 0; i < n; ++i)
+  {
+    if (data[i] < 0x80)
+      *out += static_cast<char>(data[i]);
+    else
+    {
+      *out += static_cast<char>(0xc0 | (data[i] >> 6));
+      *out += static_cast<char>(0x80 | (data[i] & 0x3f));
+    }
+  }
+}
+}  // namespace
+
+bool IGraphicsLinuxView::ReadClipboard(std::string* out, Time time)
+{
+  const Window owner = XGetSelectionOwner(dpy, clipboard);
+  if (owner == None) return false;
+  for (IGraphicsLinuxView* v : sClipboardOwners)
+    if (v->win == owner && !std::strcmp(DisplayString(v->dpy), DisplayString(dpy)))
+    {
+      *out = v->clipText;
+      return true;
+    }
+  // UTF-8 first; an owner that cannot give it is asked for Latin-1 text.
+  Atom target = utf8;
+  XConvertSelection(dpy, clipboard, target, clipProp, win, time);
+  XFlush(dpy);
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(500);
-  bool answered = false, ok = false;
-  auto modal = [&](XEvent& ev) -> bool {
-    if (ev.type != SelectionNotify || ev.xselection.requestor != win) return false;
-    answered = true;
-    if (ev.xselection.property == None) return true;
+  // Only the answer and requests for our own selection are taken from the
+  // queue: the rest waits its turn, so no key or click is handled in here.
+  auto wanted = [](Display*, XEvent* ev, XPointer arg) -> Bool {
+    const IGraphicsLinuxView* v = reinterpret_cast<IGraphicsLinuxView*>(arg);
+    return (ev->type == SelectionNotify && ev->xselection.requestor == v->win) ||
+           (ev->type == SelectionRequest && ev->xselectionrequest.owner == v->win) ||
+           (ev->type == SelectionClear && ev->xselectionclear.window == v->win);
+  };
+  while (!gone && Clock::now() < end)
+  {
+    XEvent ev;
+    if (!XCheckIfEvent(dpy, &ev, wanted, reinterpret_cast<XPointer>(this)))
+    {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+      pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
+      poll(&p, 1, static_cast<int>(std::max<long long>(1, std::min<long long>(20, left))));
+      continue;
+    }
+    if (ev.type != SelectionNotify)
+    {
+      Dispatch(ev, true);
+      continue;
+    }
+    if (ev.xselection.target != target) continue;  // a late answer to an earlier request
+    if (ev.xselection.property == None)
+    {
+      if (target == XA_STRING) return false;
+      target = XA_STRING;
+      XConvertSelection(dpy, clipboard, target, clipProp, win, time);
+      XFlush(dpy);
+      continue;
+    }
     Atom type;
     int format;
     unsigned long n, after;
     unsigned char* data = nullptr;
+    bool ok = false;
     if (XGetWindowProperty(dpy, win, clipProp, 0, 1 << 20, True, AnyPropertyType, &type, &format, &n, &after,
                            &data) == Success &&
         data && format == 8 && (type == utf8 || type == XA_STRING))
     {
-      out->assign(reinterpret_cast<char*>(data), n);
+      if (type == utf8)
+        out->assign(reinterpret_cast<char*>(data), n);
+      else
+        Latin1ToUtf8(data, n, out);
       ok = true;
     }
     if (data) XFree(data);
-    return true;
-  };
-  while (!answered && !gone && Clock::now() < end)
-  {
-    Pump(modal);
-    if (answered) break;
-    XFlush(dpy);
-    pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
-    poll(&p, 1, 20);
+    return ok;
   }
-  return ok;
+  return false;
+}
+
+bool IGraphicsLinuxView::WriteClipboard(const std::string& text, Time time)
+{
+  XSetSelectionOwner(dpy, clipboard, win, time);
+  if (XGetSelectionOwner(dpy, clipboard) != win) return false;
+  clipText = text;
+  if (!ownsClipboard) sClipboardOwners.push_back(this);
+  ownsClipboard = true;
+  return true;
+}
+
+void IGraphicsLinuxView::LoseClipboard()
+{
+  if (!ownsClipboard) return;
+  ownsClipboard = false;
+  clipText.clear();
+  sClipboardOwners.erase(std::remove(sClipboardOwners.begin(), sClipboardOwners.end(), this),
+                         sClipboardOwners.end());
+}
+
+void IGraphicsLinuxView::AnswerSelection(const XSelectionRequestEvent& rq)
+{
+  XSelectionEvent note = {};
+  note.type = SelectionNotify;
+  note.display = dpy;
+  note.requestor = rq.requestor;
+  note.selection = rq.selection;
+  note.target = rq.target;
+  note.time = rq.time;
+  note.property = None;  // refused unless answered below
+  // Clients older than the conventions name no property: the target is used.
+  const Atom property = rq.property != None ? rq.property : rq.target;
+  // One request carries the whole text; a longer one is refused.
+  const long maxRequest = XExtendedMaxRequestSize(dpy) ? XExtendedMaxRequestSize(dpy) : XMaxRequestSize(dpy);
+  if (ownsClipboard && rq.selection == clipboard && rq.owner == win)
+  {
+    if (rq.target == targets)
+    {
+      const Atom list[] = {targets, utf8};
+      XChangeProperty(dpy, rq.requestor, property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(list), 2);
+      note.property = property;
+    }
+    else if (rq.target == utf8 && static_cast<long>(clipText.size()) < maxRequest * 4 - 256)
+    {
+      XChangeProperty(dpy, rq.requestor, property, utf8, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(clipText.data()), static_cast<int>(clipText.size()));
+      note.property = property;
+    }
+  }
+  XSendEvent(dpy, rq.requestor, False, 0, reinterpret_cast<XEvent*>(&note));
+  XFlush(dpy);
 }
 
 // ---------------------------------------------------------------------------

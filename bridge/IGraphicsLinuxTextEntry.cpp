@@ -1,6 +1,6 @@
 // The X11 view's text field: a child window over the prompted area, drawn
 // with the editor's own text drawing, edited as a one-line desktop field
-// (caret, selection, UTF-8 characters kept whole).
+// (caret, selection, word moves, the clipboard, UTF-8 characters kept whole).
 #include "bridge/IGraphicsLinuxView.h"
 
 #include <X11/keysym.h>
@@ -29,6 +29,28 @@ const char* AllowedCharacters(const IParam* param)
 }
 
 bool Continuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0x80; }
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// Bytes in the well-formed UTF-8 character at s[i], or 0 when it is not one
+// (stray continuation bytes, cut-off or overlong sequences, surrogates).
+size_t Utf8CharLength(const std::string& s, size_t i)
+{
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t n;
+  unsigned char lo = 0x80, hi = 0xbf;  // the range of the second byte
+  if (c < 0x80) return 1;
+  if (c >= 0xc2 && c <= 0xdf) n = 2;
+  else if (c >= 0xe0 && c <= 0xef) n = 3, lo = c == 0xe0 ? 0xa0 : 0x80, hi = c == 0xed ? 0x9f : 0xbf;
+  else if (c >= 0xf0 && c <= 0xf4) n = 4, lo = c == 0xf0 ? 0x90 : 0x80, hi = c == 0xf4 ? 0x8f : 0xbf;
+  else return 0;
+  if (i + n > s.size()) return 0;
+  const unsigned char second = static_cast<unsigned char>(s[i + 1]);
+  if (second < lo || second > hi) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if (!Continuation(s[i + k])) return 0;
+  return n;
+}
 
 void AppendUtf8(unsigned long code, std::string* out)
 {
@@ -109,18 +131,44 @@ size_t TextFieldEdit::Next(size_t i) const
   return i;
 }
 
-void TextFieldEdit::Left(bool extend)
+bool TextFieldEdit::InWord(size_t i) const
 {
-  if (!extend && HasSelection())
+  const char c = mText[i];
+  if (static_cast<unsigned char>(c) >= 0x80 || Digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+    return true;
+  return (c == '.' || c == ',') && i > 0 && i + 1 < mText.size() && Digit(mText[i - 1]) && Digit(mText[i + 1]);
+}
+
+size_t TextFieldEdit::PrevWord(size_t i) const
+{
+  while (i > 0 && !InWord(Prev(i))) i = Prev(i);
+  while (i > 0 && InWord(Prev(i))) i = Prev(i);
+  return i;
+}
+
+size_t TextFieldEdit::NextWord(size_t i) const
+{
+  while (i < mText.size() && !InWord(i)) i = Next(i);
+  while (i < mText.size() && InWord(i)) i = Next(i);
+  return i;
+}
+
+void TextFieldEdit::Left(bool extend, bool word)
+{
+  if (word)
+    mCaret = PrevWord(mCaret);
+  else if (!extend && HasSelection())
     mCaret = SelectionStart();
   else
     mCaret = Prev(mCaret);
   if (!extend) mAnchor = mCaret;
 }
 
-void TextFieldEdit::Right(bool extend)
+void TextFieldEdit::Right(bool extend, bool word)
 {
-  if (!extend && HasSelection())
+  if (word)
+    mCaret = NextWord(mCaret);
+  else if (!extend && HasSelection())
     mCaret = SelectionEnd();
   else
     mCaret = Next(mCaret);
@@ -158,20 +206,20 @@ void TextFieldEdit::Erase(size_t from, size_t to)
   mCaret = mAnchor = from;
 }
 
-void TextFieldEdit::Backspace()
+void TextFieldEdit::Backspace(bool word)
 {
   if (HasSelection())
     Erase(SelectionStart(), SelectionEnd());
   else
-    Erase(Prev(mCaret), mCaret);
+    Erase(word ? PrevWord(mCaret) : Prev(mCaret), mCaret);
 }
 
-void TextFieldEdit::Delete()
+void TextFieldEdit::Delete(bool word)
 {
   if (HasSelection())
     Erase(SelectionStart(), SelectionEnd());
   else
-    Erase(mCaret, Next(mCaret));
+    Erase(mCaret, word ? NextWord(mCaret) : Next(mCaret));
 }
 
 bool TextFieldEdit::Insert(const std::string& typed, const char* allowed, int maxLength)
@@ -182,6 +230,31 @@ bool TextFieldEdit::Insert(const std::string& typed, const char* allowed, int ma
   if (!TextFieldAccepts(allowed, maxLength, next)) return false;
   mText = std::move(next);
   mCaret = mAnchor = from + typed.size();
+  return true;
+}
+
+bool TextFieldEdit::Paste(const std::string& pasted, const char* allowed, int maxLength)
+{
+  const size_t from = SelectionStart(), to = SelectionEnd();
+  const auto kept = std::count_if(mText.begin(), mText.end(), [](char c) { return !Continuation(c); }) -
+                    std::count_if(mText.begin() + from, mText.begin() + to, [](char c) { return !Continuation(c); });
+  long room = maxLength > 0 ? maxLength - static_cast<long>(kept) : static_cast<long>(pasted.size());
+  std::string fits;
+  for (size_t i = 0, n; i < pasted.size() && room > 0; i += n ? n : 1)
+  {
+    n = Utf8CharLength(pasted, i);
+    if (!n) continue;
+    const unsigned char c = static_cast<unsigned char>(pasted[i]);
+    if (c < 0x20 || c == 0x7f || (c == 0xc2 && static_cast<unsigned char>(pasted[i + 1]) < 0xa0)) continue;
+    bool ok = true;
+    for (size_t k = 0; k < n && ok && allowed; ++k) ok = std::strchr(allowed, pasted[i + k]) != nullptr;
+    if (!ok) continue;
+    fits.append(pasted, i, n);
+    --room;
+  }
+  if (fits.empty()) return false;
+  mText.replace(from, to - from, fits);
+  mCaret = mAnchor = from + fits.size();
   return true;
 }
 
@@ -315,26 +388,40 @@ void IGraphicsLinuxView::EntryEvent(XEvent& ev)
       KeySym sym = NoSymbol;
       const std::string looked = LookupText(&ev.xkey, &sym);
       const bool shift = (ev.xkey.state & ShiftMask) != 0, control = (ev.xkey.state & ControlMask) != 0;
+      const char* allowed = entry.hasAllowed ? entry.allowed.c_str() : nullptr;
       switch (sym)
       {
         case XK_Return: case XK_KP_Enter: CloseEntry(true); return;
         case XK_Escape: CloseEntry(false); return;
-        case XK_Left: case XK_KP_Left: edit.Left(shift); break;
-        case XK_Right: case XK_KP_Right: edit.Right(shift); break;
+        case XK_Left: case XK_KP_Left: edit.Left(shift, control); break;
+        case XK_Right: case XK_KP_Right: edit.Right(shift, control); break;
         case XK_Home: case XK_KP_Home: edit.Home(shift); break;
         case XK_End: case XK_KP_End: edit.End(shift); break;
-        case XK_BackSpace: edit.Backspace(); break;
-        case XK_Delete: case XK_KP_Delete: edit.Delete(); break;
+        case XK_BackSpace: edit.Backspace(control); break;
+        case XK_Delete: case XK_KP_Delete: edit.Delete(control); break;
         default:
         {
-          if (control && (sym == XK_a || sym == XK_A))
-          {
+          const KeySym lower = sym >= XK_A && sym <= XK_Z ? sym - XK_A + XK_a : sym;
+          if (control && lower == XK_a)
             edit.SelectAll();
-            break;
+          else if (control && (lower == XK_c || lower == XK_x))
+          {
+            // Without a selection the clipboard keeps what it holds.
+            if (!edit.HasSelection() || !WriteClipboard(edit.SelectedText(), ev.xkey.time)) return;
+            if (lower == XK_c) return;
+            edit.Delete();
           }
-          const std::string typed = X11TypedText(sym, looked, control);
-          const char* allowed = entry.hasAllowed ? entry.allowed.c_str() : nullptr;
-          if (typed.empty() || !edit.Insert(typed, allowed, entry.maxLength)) return;
+          else if (control && lower == XK_v)
+          {
+            std::string pasted;
+            if (!ReadClipboard(&pasted, ev.xkey.time) || !entry.w || !edit.Paste(pasted, allowed, entry.maxLength))
+              return;
+          }
+          else
+          {
+            const std::string typed = X11TypedText(sym, looked, control);
+            if (typed.empty() || !edit.Insert(typed, allowed, entry.maxLength)) return;
+          }
         }
       }
       DrawEntry();

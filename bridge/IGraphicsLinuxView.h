@@ -59,7 +59,11 @@ struct IGraphicsLinuxView
   int scale = 1;
   bool embedded = false, gone = false, closeRequested = false, mapped = false;
   bool connectionLost = false;  // the server went away: no more requests
-  Atom wmProtocols = 0, wmDelete = 0, xembedInfo = 0, clipboard = 0, utf8 = 0, clipProp = 0, netWmName = 0;
+  Atom wmProtocols = 0, wmDelete = 0, xembedInfo = 0, clipboard = 0, utf8 = 0, clipProp = 0, netWmName = 0,
+       targets = 0;
+  // The text the view holds in CLIPBOARD while it owns that selection.
+  std::string clipText;
+  bool ownsClipboard = false;
   X11Presenter presenter;
   x11_view::Clock::time_point nextTick;
   x11_view::Clock::duration period;
@@ -191,5 +195,15 @@ struct IGraphicsLinuxView
   void HideTooltip();
 
   // ---- Clipboard (IGraphicsLinuxServices.cpp) ----
-  bool ReadClipboard(std::string* out);
+  // The CLIPBOARD selection's text as UTF-8 into `out`; false when nobody
+  // holds it, it holds no text, or its owner has not answered within half a
+  // second. Other events stay queued meanwhile. `time`: of the user's action.
+  bool ReadClipboard(std::string* out, Time time = CurrentTime);
+  // Makes the view the owner of CLIPBOARD, holding `text`; false when the
+  // server refuses (an owner set after `time`).
+  bool WriteClipboard(const std::string& text, Time time);
+  // Answers another program's request for the selection the view holds, and
+  // lets it go when another program takes it.
+  void AnswerSelection(const XSelectionRequestEvent& rq);
+  void LoseClipboard();
 };

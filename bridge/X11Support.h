@@ -79,28 +79,43 @@ public:
   size_t SelectionEnd() const { return mCaret < mAnchor ? mAnchor : mCaret; }
   bool HasSelection() const { return mCaret != mAnchor; }
 
-  // The caret one character left or right, or to the start or end. With
-  // `extend` (Shift) the selection grows or shrinks with it; without, a
-  // selection first collapses to the edge in the direction of travel.
-  void Left(bool extend);
-  void Right(bool extend);
+  // Left/Right: the caret one character over or, with `word` (Ctrl), to the
+  // start of the word before it / the end of the word after it. Home/End: to
+  // the start / end. With `extend` (Shift) the selection grows or shrinks
+  // with it; without, a selection first collapses to the edge in the
+  // direction of travel (word moves start from the caret instead). Words are
+  // runs of letters, digits, '_' and non-ASCII characters; a '.' or ','
+  // between digits belongs to the number.
+  void Left(bool extend, bool word = false);
+  void Right(bool extend, bool word = false);
   void Home(bool extend);
   void End(bool extend);
   void SelectAll();
   // The caret to the character boundary at or before byte `offset`.
   void PlaceCaret(size_t offset, bool extend);
-  // Erase the selection, else the character before (Backspace) or after
-  // (Delete) the caret; nothing at the respective end.
-  void Backspace();
-  void Delete();
+  // Erase the selection, else the character (with `word`: up to the word
+  // boundary Left/Right would move to) before (Backspace) or after (Delete)
+  // the caret; nothing at the respective end.
+  void Backspace(bool word = false);
+  void Delete(bool word = false);
   // Puts `typed` in place of the selection, or at the caret, when the result
   // passes TextFieldAccepts(allowed, maxLength); false and unchanged otherwise.
   bool Insert(const std::string& typed, const char* allowed, int maxLength);
+  // Puts the characters of `pasted` the field may hold in place of the
+  // selection, or at the caret: control characters, malformed UTF-8 and
+  // characters with a byte outside `allowed` (null: any) are left out, and
+  // the rest is cut to what fits in maxLength characters (<= 0: any). False
+  // and unchanged when none of it goes in.
+  bool Paste(const std::string& pasted, const char* allowed, int maxLength);
+  std::string SelectedText() const { return mText.substr(SelectionStart(), SelectionEnd() - SelectionStart()); }
 
 private:
   void Erase(size_t from, size_t to);
   size_t Prev(size_t i) const;
   size_t Next(size_t i) const;
+  bool InWord(size_t i) const;
+  size_t PrevWord(size_t i) const;
+  size_t NextWord(size_t i) const;
 
   std::string mText;
   size_t mCaret = 0, mAnchor = 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "../host/HostTestSupport.h"
@@ -60,6 +61,46 @@ TEST(BridgeRules, TextFieldKeepsToItsCharactersAndLength)
   EXPECT_FALSE(TextFieldAccepts("", 7, "1"));  // a parameter of no type takes nothing
   EXPECT_TRUE(TextFieldAccepts(nullptr, 0, "any text, any length"));
   EXPECT_TRUE(TextFieldAccepts(nullptr, 3, "\xC3\xA9\xE2\x82\xAC" "b"));  // "é€b": three characters, six bytes
+}
+
+// Word moves and erasing stop at word boundaries (a decimal point inside a
+// number is part of it) and never inside a character; a paste keeps what the
+// field may hold and what fits.
+TEST(BridgeRules, TextFieldWordsAndPaste)
+{
+  const char* const number = "0123456789.-+";
+  const struct
+  {
+    const char* initial;  // caret at the end, nothing selected
+    std::function<void(TextFieldEdit&)> act;
+    const char* text;
+    size_t selectionStart, selectionEnd;
+  } cases[] = {
+      {"gain 12.5 dB", [](TextFieldEdit& e) { e.Left(false, true), e.Left(false, true); }, "gain 12.5 dB", 5, 5},
+      {"gain 12.5 dB", [](TextFieldEdit& e) { e.Home(false), e.Right(false, true), e.Right(false, true); },
+       "gain 12.5 dB", 9, 9},
+      {"gain 12.5 dB", [](TextFieldEdit& e) { e.Left(true, true); }, "gain 12.5 dB", 10, 12},
+      {"x Ã©â¬", [](TextFieldEdit& e) { e.Backspace(true); }, "x ", 2, 2},  // "x é€"
+      {"12.5 dB  ", [](TextFieldEdit& e) { e.Backspace(true); }, "12.5 ", 5, 5},
+      {"  -3 Hz", [](TextFieldEdit& e) { e.Home(false), e.Delete(true); }, " Hz", 0, 0},
+      {"ab cd", [](TextFieldEdit& e) { e.Left(true), e.Backspace(true); }, "ab c", 4, 4},  // the selection only
+      // Pastes: filtered, then cut to the length; the selection is replaced.
+      {"50", [=](TextFieldEdit& e) { e.SelectAll(), e.Paste("1a2.5x\n99999", number, 7); }, "12.5999", 7, 7},
+      {"12", [=](TextFieldEdit& e) { e.Left(false), e.Paste("3456", number, 4); }, "1342", 3, 3},
+      {"1234567", [=](TextFieldEdit& e) { e.Paste("8", number, 7); }, "1234567", 7, 7},
+      {"", [](TextFieldEdit& e) { e.Paste("a\xFF\tb\xC3\xA9\xE2\x82", nullptr, 0); }, "ab\xC3\xA9", 4, 4},
+      {"", [](TextFieldEdit& e) { e.Paste("\xC3\xA9\xE2\x82\xAC" "bc", nullptr, 3); }, "\xC3\xA9\xE2\x82\xAC" "b", 6, 6},
+  };
+  for (const auto& c : cases)
+  {
+    TextFieldEdit edit;
+    edit.Reset(c.initial, false);
+    c.act(edit);
+    const std::string where = std::string(c.initial) + " -> " + c.text;
+    EXPECT_EQ(edit.Text(), c.text) << where;
+    EXPECT_EQ(edit.SelectionStart(), c.selectionStart) << where;
+    EXPECT_EQ(edit.SelectionEnd(), c.selectionEnd) << where;
+  }
 }
 
 // What a key types reaches the field as UTF-8, whatever encoding the

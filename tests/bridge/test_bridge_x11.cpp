@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -91,6 +93,74 @@ struct Peer
     if (d) XCloseDisplay(d);
   }
 };
+
+// Another program holding `text` in CLIPBOARD; it answers requests for it as
+// UTF-8 from a thread of its own (unless `answers` is false) until it goes.
+struct ClipboardOwner
+{
+  Peer peer;
+  std::atomic<bool> done{false};
+  std::thread serve;
+  explicit ClipboardOwner(const std::string& text, bool answers = true)
+  {
+    const Window w = XCreateSimpleWindow(peer.d, DefaultRootWindow(peer.d), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(peer.d, "CLIPBOARD", False), utf8 = XInternAtom(peer.d, "UTF8_STRING", False);
+    XSetSelectionOwner(peer.d, clipboard, w, CurrentTime);
+    XSync(peer.d, False);
+    if (!answers) return;
+    serve = std::thread([this, text, utf8] {
+      for (; !done; usleep(5000))
+        while (XPending(peer.d))
+        {
+          XEvent ev;
+          XNextEvent(peer.d, &ev);
+          if (ev.type != SelectionRequest) continue;
+          const XSelectionRequestEvent& rq = ev.xselectionrequest;
+          XChangeProperty(peer.d, rq.requestor, rq.property, utf8, 8, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+          XEvent note = {};
+          note.xselection.type = SelectionNotify;
+          note.xselection.requestor = rq.requestor;
+          note.xselection.selection = rq.selection;
+          note.xselection.target = rq.target;
+          note.xselection.property = rq.property;
+          note.xselection.time = rq.time;
+          XSendEvent(peer.d, rq.requestor, False, 0, &note);
+          XFlush(peer.d);
+        }
+    });
+  }
+  ~ClipboardOwner()
+  {
+    done = true;
+    if (serve.joinable()) serve.join();
+  }
+};
+
+// What CLIPBOARD holds, asked for as another program would while the view runs.
+std::string ClipboardText(IGraphicsLinux* g)
+{
+  Peer peer;
+  const Window w = XCreateSimpleWindow(peer.d, DefaultRootWindow(peer.d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom property = XInternAtom(peer.d, "PEER_PASTE", False);
+  XConvertSelection(peer.d, XInternAtom(peer.d, "CLIPBOARD", False), XInternAtom(peer.d, "UTF8_STRING", False),
+                    property, w, CurrentTime);
+  XFlush(peer.d);
+  XEvent ev;
+  if (!PumpUntil(g, [&] { return XCheckTypedWindowEvent(peer.d, w, SelectionNotify, &ev) == True; }) ||
+      ev.xselection.property == None)
+    return "(no answer)";
+  Atom type;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  std::string text;
+  if (XGetWindowProperty(peer.d, w, property, 0, 1 << 16, True, AnyPropertyType, &type, &format, &n, &after, &data) ==
+          Success && data)
+    text.assign(reinterpret_cast<char*>(data), n);
+  if (data) XFree(data);
+  return text;
+}
 
 // Pixels of `win` (w x h) that differ from the back buffer shown at `scale`.
 int DifferingPixels(Display* d, Window win, LICE_IBitmap* back, int scale, const char* pngPath)
@@ -481,7 +551,8 @@ TEST(BridgeX11, TextEntryFiltersAndCommitsOnReturn)
 // The text field edits at its caret as desktop fields do: arrows, Home and
 // End move it, never into a character's middle; Backspace and Delete erase on
 // either side; a click places it; Shift selects; typing replaces a selection
-// (the field opens with its text selected).
+// (the field opens with its text selected); Ctrl moves and erases by words;
+// the clipboard is pasted from and copied to.
 TEST(BridgeX11, TextEntryEditsAtTheCaret)
 {
   ProbeEditor e(kGain);
@@ -494,6 +565,8 @@ TEST(BridgeX11, TextEntryEditsAtTheCaret)
     int param;  // -1: a field without a parameter, whose text reaches the control
     std::vector<std::string> steps;  // xdotool commands; "click-start": a click on the field's left edge
     const char* committed;
+    const char* held = nullptr;    // CLIPBOARD's text, held by another program during the steps
+    const char* copied = nullptr;  // what CLIPBOARD holds afterwards
   };
   // A layout with keys for é and €, as European keyboards have them: for a
   // character the layout lacks, xdotool remaps a key and undoes that before
@@ -518,6 +591,10 @@ TEST(BridgeX11, TextEntryEditsAtTheCaret)
       {kGain, {"type 12", "key Left", "type 3", "key Home Delete", "key End BackSpace"}, "3"},
       {-1, {"type aé€b", "key Left Left BackSpace", "type x"}, "ax€b"},
       {-1, {"type abcd", "click-start", "type x", "key shift+End", "type y"}, "xy"},
+      {kGain, {"type 4", "key ctrl+v"}, "42", "x2\n"},  // pasted as typed: only a number's characters
+      {-1, {"type alpha beta", "key ctrl+shift+Left", "key ctrl+c", "key ctrl+Left ctrl+Delete",
+            "key End ctrl+v"},
+       " betabeta", nullptr, "beta"},
   };
   for (const Case& c : cases)
   {
@@ -528,6 +605,7 @@ TEST(BridgeX11, TextEntryEditsAtTheCaret)
     else
       e.g->CreateTextEntry(e.probe, &style, &r, "", nullptr);
     PumpFor(e.g, 100);
+    std::unique_ptr<ClipboardOwner> owner(c.held ? new ClipboardOwner(c.held) : nullptr);
     for (const std::string& step : c.steps)
     {
       if (step == "click-start")
@@ -552,6 +630,10 @@ TEST(BridgeX11, TextEntryEditsAtTheCaret)
     {
       PumpUntil(e.g, [&] { return !e.probe->entered.empty(); });
       EXPECT_EQ(e.probe->entered, std::vector<std::string>{c.committed});
+    }
+    if (c.copied)
+    {
+      EXPECT_EQ(ClipboardText(e.g), c.copied);
     }
   }
 }
@@ -742,42 +824,67 @@ TEST(BridgeX11, EmbedsInAParentWindow)
   e.g->CloseWindow();
 }
 
-// Zenity answers the file dialog (a stand-in on PATH records its command
-// line); xdg-open answers OpenURL.
+// The file dialog runs zenity, else kdialog: stand-ins, alone on PATH so that
+// tools installed on the machine stay out of it, record their arguments (one
+// a line) and answer as the user would; xdg-open answers OpenURL.
 TEST(BridgeX11, FileDialogAndUrlRunTheDesktopTools)
 {
   hosttest::ScratchDir dir;
-  const std::string bin = dir / "bin";
-  ASSERT_EQ(std::system(("mkdir " + hosttest::Quote(bin)).c_str()), 0);
-  const std::string zenity = "#!/bin/sh\necho \"$@\" > '" + (dir / "zenity.args") + "'\necho /music/take\n";
-  const std::string xdg = "#!/bin/sh\necho \"$@\" > '" + (dir / "xdg.args") + "'\n";
-  FILE* f = fopen((bin + "/zenity").c_str(), "w");
-  fputs(zenity.c_str(), f);
-  fclose(f);
-  f = fopen((bin + "/xdg-open").c_str(), "w");
-  fputs(xdg.c_str(), f);
-  fclose(f);
-  ASSERT_EQ(std::system(("chmod +x " + hosttest::Quote(bin) + "/*").c_str()), 0);
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  // A folder holding only `tool`, a script that records its arguments, prints `answer` and exits with `status`.
+  auto standIn = [&](const std::string& folder, const std::string& tool, const std::string& answer, int status) {
+    const std::string bin = dir / folder;
+    mkdir(bin.c_str(), 0755);
+    FILE* f = fopen((bin + "/" + tool).c_str(), "w");
+    if (!f) return;
+    fprintf(f, "#!/bin/sh\nprintf '%%s\\n' \"$@\" > %s\n", hosttest::Quote(dir / "args").c_str());
+    if (!answer.empty()) fprintf(f, "echo %s\n", hosttest::Quote(answer).c_str());
+    fprintf(f, "exit %d\n", status);
+    fclose(f);
+    chmod((bin + "/" + tool).c_str(), 0755);
+    setenv("PATH", bin.c_str(), 1);
+  };
 
   ProbeEditor e;
   ASSERT_NE(e.Open(), 0u);
-  WDL_String file("take"), folder("/music");
-  char types[] = "fxp aupreset";
-  e.g->PromptForFile(&file, kFileSave, &folder, types);
-  EXPECT_STREQ(file.Get(), "/music/take.fxp");  // a saved file gets an allowed extension
-  EXPECT_STREQ(folder.Get(), "/music/");
-  EXPECT_EQ(hosttest::ReadText(dir / "zenity.args"),
-            "--file-selection --filename=/music/take --save --confirm-overwrite --file-filter=*.fxp *.aupreset\n");
+  const struct
+  {
+    const char* tool;
+    EFileAction action;
+    const char* answer;
+    int status;
+    const char* file;  // the result; a saved file gets an allowed extension
+    const char* folder;
+    const char* args;
+  } cases[] = {
+      {"zenity", kFileSave, "/music/take", 0, "/music/take.fxp", "/music/",
+       "--file-selection\n--filename=/music/take\n--save\n--confirm-overwrite\n--file-filter=*.fxp *.aupreset\n"},
+      {"kdialog", kFileOpen, "/music/loops/other.aupreset", 0, "/music/loops/other.aupreset", "/music/loops/",
+       "--getopenfilename\n/music/take\n*.fxp *.aupreset\n"},
+      // Cancelled: nothing chosen, the folder kept.
+      {"kdialog", kFileSave, "", 1, "", "/music", "--getsavefilename\n/music/take\n*.fxp *.aupreset\n"},
+  };
+  for (const auto& c : cases)
+  {
+    const std::string row = std::to_string(&c - cases);
+    standIn(row, c.tool, c.answer, c.status);
+    WDL_String file("take"), folder("/music");
+    char types[] = "fxp aupreset";
+    e.g->PromptForFile(&file, c.action, &folder, types);
+    EXPECT_STREQ(file.Get(), c.file) << row;
+    EXPECT_STREQ(folder.Get(), c.folder) << row;
+    EXPECT_EQ(hosttest::ReadText(dir / "args"), c.args) << row;
+  }
 
+  standIn("url", "xdg-open", "", 0);
   EXPECT_TRUE(e.g->OpenURL("https://example.org/manual"));
-  EXPECT_EQ(hosttest::ReadText(dir / "xdg.args"), "https://example.org/manual\n");
+  EXPECT_EQ(hosttest::ReadText(dir / "args"), "https://example.org/manual\n");
   EXPECT_FALSE(e.g->OpenURL("http://bad address"));
   setenv("PATH", path.c_str(), 1);
 }
 
-// Text another program holds in the CLIPBOARD selection, as UTF-8.
+// Text another program holds in the CLIPBOARD selection, as UTF-8; an owner
+// that never answers gives nothing, after a bounded wait.
 TEST(BridgeX11, ClipboardTextFromAnotherProgram)
 {
   ProbeEditor e;
@@ -785,38 +892,15 @@ TEST(BridgeX11, ClipboardTextFromAnotherProgram)
   WDL_String text("stale");
   EXPECT_FALSE(e.g->GetTextFromClipboard(&text));  // nobody holds it
   EXPECT_STREQ(text.Get(), "");
-
-  Peer owner;
-  const Window w = XCreateSimpleWindow(owner.d, DefaultRootWindow(owner.d), 0, 0, 1, 1, 0, 0, 0);
-  const Atom clipboard = XInternAtom(owner.d, "CLIPBOARD", False), utf8 = XInternAtom(owner.d, "UTF8_STRING", False);
-  XSetSelectionOwner(owner.d, clipboard, w, CurrentTime);
-  XSync(owner.d, False);
-  std::thread serve([&] {
-    for (int i = 0; i < 600; ++i, usleep(5000))
-      while (XPending(owner.d))
-      {
-        XEvent ev;
-        XNextEvent(owner.d, &ev);
-        if (ev.type != SelectionRequest) continue;
-        const XSelectionRequestEvent& rq = ev.xselectionrequest;
-        const char answer[] = "0.75 Hz";
-        XChangeProperty(owner.d, rq.requestor, rq.property, utf8, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(answer), sizeof(answer) - 1);
-        XEvent note = {};
-        note.xselection.type = SelectionNotify;
-        note.xselection.requestor = rq.requestor;
-        note.xselection.selection = rq.selection;
-        note.xselection.target = rq.target;
-        note.xselection.property = rq.property;
-        note.xselection.time = rq.time;
-        XSendEvent(owner.d, rq.requestor, False, 0, &note);
-        XFlush(owner.d);
-        return;
-      }
-  });
-  EXPECT_TRUE(e.g->GetTextFromClipboard(&text));
-  serve.join();
-  EXPECT_STREQ(text.Get(), "0.75 Hz");
+  {
+    ClipboardOwner owner("0.75 Hz");
+    EXPECT_TRUE(e.g->GetTextFromClipboard(&text));
+    EXPECT_STREQ(text.Get(), "0.75 Hz");
+  }
+  ClipboardOwner silent("never sent", false);
+  text.Set("stale");
+  EXPECT_FALSE(e.g->GetTextFromClipboard(&text));
+  EXPECT_STREQ(text.Get(), "");
 }
 
 // Opening and closing the view many times leaves nothing behind (the
