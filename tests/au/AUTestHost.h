@@ -162,6 +162,27 @@ protected:
     return AudioUnitSetProperty(u ? u : unit, kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &v,
                                 sizeof(v));
   }
+  // A property set or read through the registry, its size that of the value.
+  template <class T>
+  OSStatus SetProp(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, const T& value,
+                   AudioUnit u = nullptr)
+  {
+    return AudioUnitSetProperty(u ? u : unit, id, scope, element, &value, sizeof(value));
+  }
+  template <class T>
+  OSStatus GetProp(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, T& value,
+                   AudioUnit u = nullptr)
+  {
+    UInt32 size = sizeof(value);
+    return AudioUnitGetProperty(u ? u : unit, id, scope, element, &value, &size);
+  }
+  // Connects the input bus 0 of u (the fixture's unit by default) to bus 0 of
+  // source; a null source disconnects.
+  OSStatus Connect(AudioUnit source, AudioUnit u = nullptr, AudioUnitScope scope = kAudioUnitScope_Input)
+  {
+    AudioUnitConnection conn = {source, 0, 0};
+    return SetProp(kAudioUnitProperty_MakeConnection, scope, 0, conn, u);
+  }
   OSStatus Render(BufferList& out, double sampleTime, UInt32 frames, AudioUnit u = nullptr)
   {
     AudioUnitRenderActionFlags flags = 0;

@@ -93,6 +93,35 @@ protected:
       for (UInt32 i = 0; i < frames; ++i)
         ASSERT_NEAR(out.channel(c)[i], TestSignal(c, from + i), 1e-6) << "channel " << c << " frame " << i;
   }
+  static void ExpectSilence(BufferList& out, int frames)
+  {
+    for (int c = 0; c < 2; ++c)
+      for (int i = 0; i < frames; ++i) ASSERT_EQ(out.channel(c)[i], 0.0f) << "channel " << c << " frame " << i;
+  }
+  AudioUnitRenderProc FastRenderProc(AudioUnit u)
+  {
+    AudioUnitRenderProc proc = nullptr;
+    EXPECT_EQ(GetProp(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, kAudioUnitRenderSelect, proc, u),
+              noErr);
+    EXPECT_NE(proc, nullptr);
+    return proc;
+  }
+  // Opens an upstream unit of the given component fed by `source`, both
+  // transparent, and connects the fixture's unit to it through `scope`;
+  // the fixture's unit is initialized with its input type checked.
+  AudioUnit ConnectUpstream(Component component, AudioUnitScope scope, EAUInputType expected)
+  {
+    AudioUnit upstream = nullptr;
+    EXPECT_EQ(OpenAComponent(component, &upstream), noErr);
+    Prepare(upstream, &source);
+    Transparent(upstream);
+    Transparent();
+    EXPECT_EQ(Connect(upstream, unit, scope), noErr);
+    EXPECT_EQ(Plug()->GetInputType(0), expected);
+    EXPECT_EQ(SetStereo(kAudioUnitScope_Output), noErr);
+    EXPECT_EQ(AudioUnitInitialize(unit), noErr);
+    return upstream;
+  }
 };
 
 // ---- formats and initialization ------------------------------------------------------
@@ -101,15 +130,14 @@ TEST_F(AURenderTest, StereoIsAcceptedAndThreeChannelsRefusedChangingNothing)
 {
   EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 2), noErr);
   AudioStreamBasicDescription asbd;
-  UInt32 size = sizeof(asbd);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, asbd), noErr);
   EXPECT_EQ(asbd.mChannelsPerFrame, 2u);
   EXPECT_EQ(asbd.mFormatID, static_cast<UInt32>(kAudioFormatLinearPCM));
   EXPECT_EQ(asbd.mFormatFlags, 0x29u);
   EXPECT_EQ(asbd.mBytesPerFrame, 4u);
 
   EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 3), kAudioUnitErr_FormatNotSupported);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, asbd), noErr);
   EXPECT_EQ(asbd.mChannelsPerFrame, 2u) << "a probe with a refused count keeps the format";
   ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2), noErr);
   EXPECT_EQ(AudioUnitInitialize(unit), noErr);
@@ -146,23 +174,18 @@ TEST_F(AURenderTest, FormatsTheRenderPathDoesNotProcessAreRefused)
     AudioStreamBasicDescription asbd;
     MakeDefaultASBD(&asbd, 48000.0, 2, false);
     c.change(asbd);
-    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd,
-                                   sizeof(asbd)),
-              kAudioUnitErr_FormatNotSupported)
-        << c.what;
+    EXPECT_EQ(SetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, asbd),
+              kAudioUnitErr_FormatNotSupported) << c.what;
     EXPECT_EQ(Plug()->GetOutputBus(0)->mNHostChannels, -1) << c.what;
     EXPECT_EQ(Plug()->GetSampleRate(), 44100.0) << c.what;
   }
   AudioStreamBasicDescription asbd;
   MakeDefaultASBD(&asbd, 48000.0, 2, false);
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &asbd, sizeof(asbd)),
-            kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Group, 0, &asbd, sizeof(asbd)),
-            kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(SetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, asbd), kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(SetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Group, 0, asbd), kAudioUnitErr_InvalidScope);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, 20),
             kAudio_ParamError);
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &asbd, sizeof(asbd)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, asbd), noErr);
   EXPECT_EQ(Plug()->GetSampleRate(), 48000.0) << "an accepted format brings its rate";
 }
 
@@ -248,8 +271,8 @@ TEST_F(AURenderTest, BypassCopiesInputToOutput)
   Prepare();
   ASSERT_EQ(SetParam(kDepth, 1.0f), noErr);
   ASSERT_EQ(SetBypass(true), noErr);
-  UInt32 b = 0, size = sizeof(b);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &b, &size), noErr);
+  UInt32 b = 0;
+  ASSERT_EQ(GetProp(kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, b), noErr);
   EXPECT_EQ(b, 1u);
   BufferList out(2, 400);
   ASSERT_EQ(Render(out, 0, 400), noErr);
@@ -275,37 +298,16 @@ TEST_F(AURenderTest, AnUnconnectedInputRendersSilence)
   ASSERT_EQ(AudioUnitInitialize(unit), noErr);
   BufferList out(2, 64);
   ASSERT_EQ(Render(out, 0, 64), noErr);
-  for (int c = 0; c < 2; ++c)
-    for (int i = 0; i < 64; ++i) ASSERT_EQ(out.channel(c)[i], 0.0f);
+  ExpectSilence(out, 64);
 }
 
 TEST_F(AURenderTest, AnInputThatGoesAwayReadsSilenceNotItsLastBlock)
 {
   // Bypassed, the output is the input exactly: an old block replayed would
   // show as anything but silence.
-  struct Case
+  for (bool byConnection : {false, true})
   {
-    const char* what;
-    void (*disconnect)(AudioUnit);
-  };
-  const Case cases[] = {
-    {"render callback removed",
-     [](AudioUnit u) {
-       AURenderCallbackStruct none = {nullptr, nullptr};
-       ASSERT_EQ(AudioUnitSetProperty(u, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &none,
-                                      sizeof(none)),
-                 noErr);
-     }},
-    {"connection removed",
-     [](AudioUnit u) {
-       AudioUnitConnection none = {nullptr, 0, 0};
-       ASSERT_EQ(AudioUnitSetProperty(u, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &none,
-                                      sizeof(none)),
-                 noErr);
-     }},
-  };
-  for (const Case& c : cases)
-  {
+    SCOPED_TRACE(byConnection ? "connection removed" : "render callback removed");
     AudioUnit u = nullptr;
     ASSERT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
     SignalSource src;
@@ -313,11 +315,13 @@ TEST_F(AURenderTest, AnInputThatGoesAwayReadsSilenceNotItsLastBlock)
     ASSERT_EQ(SetBypass(true, u), noErr);
     BufferList first(2, 256);
     ASSERT_EQ(Render(first, 0, 256, u), noErr);
-    c.disconnect(u);
+    const AURenderCallbackStruct none = {nullptr, nullptr};
+    ASSERT_EQ(byConnection ? Connect(nullptr, u)
+                           : SetProp(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, none, u),
+              noErr);
     BufferList later(2, 256);
     ASSERT_EQ(Render(later, 256, 256, u), noErr);
-    for (int ch = 0; ch < 2; ++ch)
-      for (int i = 0; i < 256; ++i) ASSERT_EQ(later.channel(ch)[i], 0.0f) << c.what << " channel " << ch;
+    ExpectSilence(later, 256);
     EXPECT_EQ(CloseComponent(u), noErr);
   }
 
@@ -352,19 +356,11 @@ TEST_F(AURenderTest, EveryWayOfSettingTheRateReachesTheLfoBeforeTheNextRender)
     ASSERT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
     SignalSource src;
     Prepare(u, &src);
-    OSStatus r;
-    if (c.id == kAudioUnitProperty_SampleRate)
-    {
-      Float64 sr = 96000.0;
-      r = AudioUnitSetProperty(u, c.id, c.scope, 0, &sr, sizeof(sr));
-    }
-    else
-    {
-      AudioStreamBasicDescription asbd;
-      MakeDefaultASBD(&asbd, 96000.0, 2, false);
-      r = AudioUnitSetProperty(u, c.id, c.scope, 0, &asbd, sizeof(asbd));
-    }
-    ASSERT_EQ(r, noErr) << c.what;
+    AudioStreamBasicDescription asbd;
+    MakeDefaultASBD(&asbd, 96000.0, 2, false);
+    ASSERT_EQ(c.id == kAudioUnitProperty_SampleRate ? SetProp(c.id, c.scope, 0, asbd.mSampleRate, u)
+                                                    : SetProp(c.id, c.scope, 0, asbd, u),
+              noErr) << c.what;
     BufferList out(2, 64);
     ASSERT_EQ(Render(out, 0, 64, u), noErr);
     const QuillbarTremolo* tremolo = static_cast<const QuillbarTremolo*>(
@@ -382,17 +378,14 @@ TEST_F(AURenderTest, SampleRatesTheTimingCannotUseAreRefusedAndTheAudioStaysFini
   AudioStreamBasicDescription asbd;
   for (Float64 sr : {0.0, -44100.0, std::nan(""), HUGE_VAL, 4.5e-317, 0.001, 1e300})
   {
-    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
-              kAudioUnitErr_InvalidPropertyValue) << sr;
+    EXPECT_EQ(SetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, sr), kAudioUnitErr_InvalidPropertyValue)
+        << sr;
     // A stream format carrying such a rate keeps the rate the unit has.
     MakeDefaultASBD(&asbd, sr, 2, false);
-    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd,
-                                   sizeof(asbd)),
-              noErr);
+    EXPECT_EQ(SetProp(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, asbd), noErr);
   }
   Float64 now = 0.0;
-  UInt32 size = sizeof(now);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &now, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, now), noErr);
   EXPECT_EQ(now, 44100.0);
   BufferList out(2, 512);
   ASSERT_EQ(Render(out, 0, 512), noErr);
@@ -403,10 +396,7 @@ TEST_F(AURenderTest, SampleRatesTheTimingCannotUseAreRefusedAndTheAudioStaysFini
 TEST_F(AURenderTest, ACycleOfConnectionsIsRefusedOrFailsInsteadOfRecursing)
 {
   Prepare();
-  AudioUnitConnection self = {unit, 0, 0};
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &self,
-                                 sizeof(self)),
-            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(Connect(unit), kAudioUnitErr_InvalidPropertyValue);
 
   // Two units feeding each other: each connection alone is sound, so both
   // are accepted; the render that comes back round to its start fails.
@@ -414,13 +404,8 @@ TEST_F(AURenderTest, ACycleOfConnectionsIsRefusedOrFailsInsteadOfRecursing)
   ASSERT_EQ(OpenAComponent(TremoloComponent(), &other), noErr);
   SignalSource otherSource;
   Prepare(other, &otherSource);
-  AudioUnitConnection fromOther = {other, 0, 0}, fromUnit = {unit, 0, 0};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &fromOther,
-                                 sizeof(fromOther)),
-            noErr);
-  ASSERT_EQ(AudioUnitSetProperty(other, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &fromUnit,
-                                 sizeof(fromUnit)),
-            noErr);
+  ASSERT_EQ(Connect(other), noErr);
+  ASSERT_EQ(Connect(unit, other), noErr);
   BufferList out(2, 64);
   EXPECT_EQ(Render(out, 0, 64), kAudioUnitErr_CannotDoInCurrentContext);
   // Once the cycle is broken both render again.
@@ -437,11 +422,7 @@ TEST_F(AURenderTest, TheFastDispatchRenderProcedureRendersLikeTheSelector)
   Prepare();
   Prepare(other, &otherSource);
 
-  AudioUnitRenderProc renderProc = nullptr;
-  UInt32 size = sizeof(renderProc);
-  ASSERT_EQ(AudioUnitGetProperty(other, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
-                                 kAudioUnitRenderSelect, &renderProc, &size),
-            noErr);
+  const AudioUnitRenderProc renderProc = FastRenderProc(other);
   ASSERT_NE(renderProc, nullptr);
   for (int block = 0; block < 3; ++block)
   {
@@ -458,20 +439,7 @@ TEST_F(AURenderTest, TheFastDispatchRenderProcedureRendersLikeTheSelector)
 
 TEST_F(AURenderTest, AnUpstreamUnitWithFastDispatchIsRenderedDirectly)
 {
-  AudioUnit upstream = nullptr;
-  ASSERT_EQ(OpenAComponent(CountingComponent(), &upstream), noErr);
-  Prepare(upstream, &source);
-  Transparent(upstream);
-  Transparent();
-
-  AudioUnitConnection conn = {upstream, 0, 0};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
-                                 sizeof(conn)),
-            noErr);
-  EXPECT_EQ(Plug()->GetInputType(0), eDirectFastProc);
-  ASSERT_EQ(SetStereo(kAudioUnitScope_Output), noErr);
-  ASSERT_EQ(AudioUnitInitialize(unit), noErr);
-
+  AudioUnit upstream = ConnectUpstream(CountingComponent(), kAudioUnitScope_Input, eDirectFastProc);
   gRenderSelects = 0;
   BufferList out(2, 256);
   ASSERT_EQ(Render(out, 0, 256), noErr);
@@ -483,20 +451,7 @@ TEST_F(AURenderTest, AnUpstreamUnitWithFastDispatchIsRenderedDirectly)
 
 TEST_F(AURenderTest, AnUpstreamUnitWithoutFastDispatchIsPulledThroughItsEntry)
 {
-  AudioUnit upstream = nullptr;
-  ASSERT_EQ(OpenAComponent(NoFastDispatchComponent(), &upstream), noErr);
-  Prepare(upstream, &source);
-  Transparent(upstream);
-  Transparent();
-
-  AudioUnitConnection conn = {upstream, 0, 0};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Global, 0, &conn,
-                                 sizeof(conn)),
-            noErr);
-  EXPECT_EQ(Plug()->GetInputType(0), eDirectNoFastProc);
-  ASSERT_EQ(SetStereo(kAudioUnitScope_Output), noErr);
-  ASSERT_EQ(AudioUnitInitialize(unit), noErr);
-
+  AudioUnit upstream = ConnectUpstream(NoFastDispatchComponent(), kAudioUnitScope_Global, eDirectNoFastProc);
   gRenderSelects = 0;
   BufferList out(2, 256);
   ASSERT_EQ(Render(out, 0, 256), noErr);
@@ -505,30 +460,20 @@ TEST_F(AURenderTest, AnUpstreamUnitWithoutFastDispatchIsPulledThroughItsEntry)
   ExpectIsTestSignal(out, 256, 256);
 
   // Disconnecting: a connection without a source unit.
-  conn.sourceAudioUnit = nullptr;
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
-                                 sizeof(conn)),
-            noErr);
+  ASSERT_EQ(Connect(nullptr), noErr);
   EXPECT_EQ(Plug()->GetInputType(0), eNotConnected);
   EXPECT_EQ(CloseComponent(upstream), noErr);
 }
 
 TEST_F(AURenderTest, ConnectionsToUnknownInputsOrScopesAreRefused)
 {
-  AudioUnitConnection conn = {nullptr, 0, 1};
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
-                                 sizeof(conn)),
+  const AudioUnitConnection toInput1 = {nullptr, 0, 1};
+  EXPECT_EQ(SetProp(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, toInput1),
             kAudioUnitErr_InvalidElement);
-  conn.destInputNumber = 0;
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Output, 0, &conn,
-                                 sizeof(conn)),
-            kAudioUnitErr_InvalidScope);
-  AURenderCallbackStruct cb = {&SignalSource::Render, &source};
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 1, &cb,
-                                 sizeof(cb)),
-            kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Global, 0, &cb,
-                                 sizeof(cb)),
+  EXPECT_EQ(Connect(nullptr, unit, kAudioUnitScope_Output), kAudioUnitErr_InvalidScope);
+  const AURenderCallbackStruct cb = {&SignalSource::Render, &source};
+  EXPECT_EQ(SetProp(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 1, cb), kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(SetProp(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Global, 0, cb),
             kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(Plug()->GetInputType(0), eNotConnected);
 }
@@ -536,11 +481,8 @@ TEST_F(AURenderTest, ConnectionsToUnknownInputsOrScopesAreRefused)
 TEST_F(AURenderTest, RenderingAllocatesNothing)
 {
   Prepare();
-  AudioUnitRenderProc renderProc = nullptr;
-  UInt32 size = sizeof(renderProc);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
-                                 kAudioUnitRenderSelect, &renderProc, &size),
-            noErr);
+  const AudioUnitRenderProc renderProc = FastRenderProc(unit);
+  ASSERT_NE(renderProc, nullptr);
   BufferList out(2, 1024), nullOut(2, 1024, false);
   ASSERT_EQ(Render(out, 0, 1024), noErr); // first block: whatever warms up
   AudioUnitRenderActionFlags flags = 0;
@@ -559,10 +501,7 @@ TEST_F(AURenderTest, AConnectionToAUnitThatIsNotOpenIsRefusedAndLeavesTheInputUn
   ASSERT_EQ(OpenAComponent(TremoloComponent(), &gone), noErr);
   ASSERT_EQ(CloseComponent(gone), noErr);
   ASSERT_EQ(SetCallback(&source), noErr);
-  AudioUnitConnection conn = {gone, 0, 0};
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &conn,
-                                 sizeof(conn)),
-            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(Connect(gone), kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(Plug()->GetInputType(0), eNotConnected) << "the old callback was replaced by the failed connection";
 }
 
@@ -579,10 +518,7 @@ TEST_F(AURenderTest, BadRendersAreRefused)
   ts = SampleTime(0);
   EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 1, 64, out.list()), kAudioUnitErr_InvalidElement);
   OSStatus lastError = noErr;
-  UInt32 size = sizeof(lastError);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_LastRenderError, kAudioUnitScope_Global, 0, &lastError,
-                                 &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_LastRenderError, kAudioUnitScope_Global, 0, lastError), noErr);
   EXPECT_EQ(lastError, kAudioUnitErr_InvalidElement) << "the last failed render's error";
   EXPECT_EQ(AudioUnitRender(unit, &flags, nullptr, 0, 64, out.list()), kAudio_ParamError);
   EXPECT_EQ(AudioUnitRender(unit, &flags, &ts, 0, 64, nullptr), kAudio_ParamError);
@@ -612,10 +548,8 @@ TEST_F(AURenderTest, FewerBuffersThanTheBusRenderOnlyThoseChannels)
 TEST_F(AURenderTest, AnUpstreamErrorIsReturnedUnchanged)
 {
   ASSERT_EQ(SetStereo(kAudioUnitScope_Input), noErr);
-  AURenderCallbackStruct cb = {&FailingSource, nullptr};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &cb,
-                                 sizeof(cb)),
-            noErr);
+  const AURenderCallbackStruct cb = {&FailingSource, nullptr};
+  ASSERT_EQ(SetProp(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, cb), noErr);
   BufferList out(2, 64);
   EXPECT_EQ(Render(out, 0, 64), -12345);
 }
@@ -763,15 +697,20 @@ struct Transport
   }
   HostCallbackInfo Callbacks() { return HostCallbackInfo{this, &BeatAndTempo, &MusicalTime, &State}; }
 };
+
+// Hands the unit the transport's callbacks, or takes them away for null.
+OSStatus UseTransport(AudioUnit u, Transport* t)
+{
+  const HostCallbackInfo cb = t ? t->Callbacks() : HostCallbackInfo{nullptr, nullptr, nullptr, nullptr};
+  return AudioUnitSetProperty(u, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb));
+}
 } // namespace
 
 TEST_F(AURenderTest, SongStartPositionsAreReportedAsZeroNotUnknown)
 {
   Transport transport;
   transport.cycleStart = 0.0;
-  HostCallbackInfo cb = transport.Callbacks();
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
-            noErr);
+  ASSERT_EQ(UseTransport(unit, &transport), noErr);
   ITimeInfo t;
   Plug()->GetTime(&t);
   EXPECT_EQ(t.mPPQPos, 0.0);
@@ -791,9 +730,7 @@ TEST_F(AURenderTest, NegativePositionsAndTemposAreNotTaken)
   Transport transport;
   transport.tempo = 0.0; // Beat() is then infinite: report a bad position instead
   transport.samplePos = -10.0;
-  HostCallbackInfo cb = transport.Callbacks();
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
-            noErr);
+  ASSERT_EQ(UseTransport(unit, &transport), noErr);
   ITimeInfo t;
   Plug()->GetTime(&t);
   EXPECT_EQ(t.mTempo, 120.0);
@@ -806,9 +743,7 @@ TEST_F(AURenderTest, SamplePositionTempoAndTimeSignatureComeFromTheHost)
   Transport transport;
   transport.samplePos = 99.6;
   transport.tempo = 93.5;
-  HostCallbackInfo cb = transport.Callbacks();
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
-            noErr);
+  ASSERT_EQ(UseTransport(unit, &transport), noErr);
   EXPECT_EQ(Plug()->GetSamplePos(), 100);
   EXPECT_EQ(Plug()->GetTempo(), 93.5);
   int num = 0, denom = 0;
@@ -821,15 +756,11 @@ TEST_F(AURenderTest, OnlyGetTempoKeepsTheHostTempo)
 {
   Transport transport;
   transport.tempo = 93.5;
-  HostCallbackInfo cb = transport.Callbacks();
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
-            noErr);
+  ASSERT_EQ(UseTransport(unit, &transport), noErr);
   ITimeInfo t;
   Plug()->GetTime(&t);
   EXPECT_EQ(t.mTempo, 93.5);
-  cb = HostCallbackInfo{nullptr, nullptr, nullptr, nullptr};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb)),
-            noErr);
+  ASSERT_EQ(UseTransport(unit, nullptr), noErr);
   EXPECT_EQ(Plug()->GetTempo(), 120.0) << "GetTime reports the tempo without keeping it";
 }
 
@@ -853,8 +784,7 @@ std::vector<float> SyncedRender(double startBeat, int blocks)
   EXPECT_EQ(OpenAComponent(TremoloComponent(), &unit), noErr);
   Transport transport;
   transport.samplePos = startBeat * (transport.sampleRate * 60.0 / transport.tempo);
-  HostCallbackInfo cb = transport.Callbacks();
-  AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &cb, sizeof(cb));
+  UseTransport(unit, &transport);
   AudioUnitSetParameter(unit, kTempoSync, kAudioUnitScope_Global, 0, 1.0f, 0);
   AudioUnitSetParameter(unit, kNote, kAudioUnitScope_Global, 0, 1.0f, 0); // half notes
   AudioUnitSetParameter(unit, kDepth, kAudioUnitScope_Global, 0, 1.0f, 0);
