@@ -216,9 +216,7 @@ TEST_F(AUHostTest, ParameterInfoMatchesTheParameterTable)
   for (int i = 0; i < kNumParams; ++i)
   {
     AudioUnitParameterInfo info;
-    UInt32 size = sizeof(info);
-    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info, &size),
-              noErr);
+    ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, info), noErr);
     const TremoloParamRow& row = kTremoloParams[i];
     EXPECT_STREQ(info.name, row.name);
     EXPECT_EQ(ToStd(info.cfNameString), row.name);
@@ -236,15 +234,11 @@ TEST_F(AUHostTest, ParameterInfoMatchesTheParameterTable)
 TEST_F(AUHostTest, ParameterInfoRefusesOtherScopesAndUnknownParameters)
 {
   AudioUnitParameterInfo info;
-  UInt32 size = sizeof(info);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, kNumParams, &info,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, kNumParams, info),
             kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0xFFFFFFFF, &info,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 0xFFFFFFFF, info),
             kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Input, 0, &info, &size),
-            kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Input, 0, info), kAudioUnitErr_InvalidScope);
 }
 
 TEST_F(AUHostTest, ElementCountsSampleRateBlockSizeLatencyAndChannelPairs)
@@ -257,17 +251,16 @@ TEST_F(AUHostTest, ElementCountsSampleRateBlockSizeLatencyAndChannelPairs)
   for (auto [scope, expected] : counts)
   {
     size = sizeof(n);
-    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementCount, scope, 0, &n, &size), noErr);
+    ASSERT_EQ(GetProp(kAudioUnitProperty_ElementCount, scope, 0, n), noErr);
     EXPECT_EQ(n, expected) << "scope " << scope;
   }
   size = sizeof(n);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &n, &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, n), noErr);
   EXPECT_EQ(n, 1024u);
 
   Float64 latency = -1;
   size = sizeof(latency);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &latency, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency), noErr);
   EXPECT_EQ(latency, 0.0);
 
   AUChannelInfo pairs[4];
@@ -285,23 +278,18 @@ TEST_F(AUHostTest, ElementCountsSampleRateBlockSizeLatencyAndChannelPairs)
 TEST_F(AUHostTest, ElementNamesAreTheBusLabels)
 {
   CFStringRef name = nullptr;
-  UInt32 size = sizeof(name);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 0, &name, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 0, name), noErr);
   EXPECT_EQ(ToStd(name), "input");
   CFRelease(name);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 1, &name, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 1, name), noErr);
   EXPECT_EQ(ToStd(name), "aux input");
   CFRelease(name);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Output, 0, &name, &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ElementName, kAudioUnitScope_Output, 0, name), noErr);
   EXPECT_EQ(ToStd(name), "output");
   CFRelease(name);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 2, &name, &size),
-            kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Output, 1, &name, &size),
-            kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementName, kAudioUnitScope_Global, 0, &name, &size),
-            kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 2, name), kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ElementName, kAudioUnitScope_Output, 1, name), kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ElementName, kAudioUnitScope_Global, 0, name), kAudioUnitErr_InvalidScope);
 }
 
 TEST_F(AUHostTest, ParameterTextsConvertBothWays)
@@ -309,10 +297,7 @@ TEST_F(AUHostTest, ParameterTextsConvertBothWays)
   // Value to text through the parameter's own display.
   AudioUnitParameterValue v = 0.25f;
   AudioUnitParameterStringFromValue sfv = {kDepth, &v, nullptr};
-  UInt32 size = sizeof(sfv);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0, &sfv,
-                                 &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0, sfv), noErr);
   char expected[64];
   Plug()->GetParam(kDepth)->GetDisplayForHost(0.25, false, expected, sizeof(expected), true);
   EXPECT_EQ(ToStd(sfv.outString), expected);
@@ -320,22 +305,16 @@ TEST_F(AUHostTest, ParameterTextsConvertBothWays)
 
   // Text to value: a number parameter reads the number.
   AudioUnitParameterValueFromString vfs = {kVolume, CFSTR("1.5"), -7.0f};
-  size = sizeof(vfs);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
-                                 &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, vfs), noErr);
   EXPECT_FLOAT_EQ(vfs.outValue, 1.5f);
 
   // Names cut to the desired length.
   AudioUnitParameterIDName idName = {kFrequency, 4, nullptr};
-  size = sizeof(idName);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &idName, &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, idName), noErr);
   EXPECT_EQ(ToStd(idName.outName), "Freq");
   CFRelease(idName.outName);
   idName = {kFrequency, kAudioUnitParameterName_Full, nullptr};
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &idName, &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, idName), noErr);
   EXPECT_EQ(ToStd(idName.outName), "Frequency");
   CFRelease(idName.outName);
 }
@@ -379,10 +358,7 @@ TEST_F(AUHostTest, LongTextsAreReadWhole)
   const std::string text = "1.5" + std::string(300, ' ');
   CFStringRef cf = CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8);
   AudioUnitParameterValueFromString vfs = {kVolume, cf, -7.0f};
-  UInt32 size = sizeof(vfs);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
-                                 &size),
-            noErr);
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, vfs), noErr);
   EXPECT_FLOAT_EQ(vfs.outValue, 1.5f);
   CFRelease(cf);
 
@@ -392,8 +368,7 @@ TEST_F(AUHostTest, LongTextsAreReadWhole)
   AUHostIdentifier id;
   id.hostName = cf;
   id.hostVersion = AUNumVersion{0, 0, 0, 1};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &id, sizeof(id)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, id), noErr);
   EXPECT_EQ(Plug()->GetHost(), kHostReaper);
   CFRelease(cf);
 }
@@ -401,24 +376,17 @@ TEST_F(AUHostTest, LongTextsAreReadWhole)
 TEST_F(AUHostTest, ParameterTextsForUnknownParametersAreRefused)
 {
   AudioUnitParameterStringFromValue sfv = {kNumParams, nullptr, nullptr};
-  UInt32 size = sizeof(sfv);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0, &sfv,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0, sfv),
             kAudioUnitErr_InvalidParameter);
   AudioUnitParameterIDName idName = {0xFFFFFFFF, 3, nullptr};
-  size = sizeof(idName);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &idName, &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, idName),
             kAudioUnitErr_InvalidParameter);
   AudioUnitParameterValueFromString vfs = {kNumParams, CFSTR("1"), 0.0f};
-  size = sizeof(vfs);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, vfs),
             kAudioUnitErr_InvalidParameter);
   // No groups: every clump ID is out of use.
   AudioUnitParameterNameInfo clump = {1, -1, nullptr};
-  size = sizeof(clump);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, clump),
             kAudioUnitErr_PropertyNotInUse);
 }
 
@@ -434,9 +402,7 @@ TEST_F(AUHostTest, FastDispatchHandsOutTheThreeProcedures)
     EXPECT_EQ(size, 8u);
   }
   void* proc = nullptr;
-  UInt32 size = sizeof(proc);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 5, &proc, &size),
-            kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(GetProp(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 5, proc), kAudioUnitErr_InvalidElement);
 }
 
 // ---- parameters ---------------------------------------------------------------------------
@@ -455,11 +421,8 @@ TEST_F(AUHostTest, FastDispatchParameterProceduresMatchTheSelectors)
 {
   AudioUnitGetParameterProc getProc = nullptr;
   AudioUnitSetParameterProc setProc = nullptr;
-  UInt32 size = 8;
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 6, &getProc, &size),
-            noErr);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 7, &setProc, &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 6, getProc), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global, 7, setProc), noErr);
   ASSERT_EQ(setProc(Storage(), kDepth, kAudioUnitScope_Global, 0, 0.75f, 0), noErr);
   AudioUnitParameterValue v = 0;
   ASSERT_EQ(getProc(Storage(), kDepth, kAudioUnitScope_Global, 0, &v), noErr);
@@ -533,20 +496,18 @@ TEST_F(AUHostTest, ListenersAreCalledBeforeTheSampleRateChanges)
   ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_SampleRate, &SampleRateWatch::Listener, &watch),
             noErr);
   Float64 sr = 96000.0;
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, sr), noErr);
   EXPECT_EQ(watch.calls, 1);
   EXPECT_EQ(watch.seen, 44100.0);
   Float64 now = 0;
-  UInt32 size = sizeof(now);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &now, &size), noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, now), noErr);
   EXPECT_EQ(now, 96000.0);
 
   ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, kAudioUnitProperty_SampleRate,
                                                         &SampleRateWatch::Listener, &watch),
             noErr);
   sr = 48000.0;
-  AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr));
+  SetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, sr);
   EXPECT_EQ(watch.calls, 1) << "removed";
 }
 
@@ -556,16 +517,14 @@ TEST_F(AUHostTest, ListenersWithOneProcedureAreToldApartByTheirUserData)
   for (SampleRateWatch* w : {&a, &b})
     ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_SampleRate, &SampleRateWatch::Listener, w), noErr);
   Float64 sr = 96000.0;
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, sr), noErr);
   EXPECT_EQ(a.calls, 1);
   EXPECT_EQ(b.calls, 1) << "a second listener with the same procedure";
 
   ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, kAudioUnitProperty_SampleRate,
                                                         &SampleRateWatch::Listener, &b),
             noErr);
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, sr), noErr);
   EXPECT_EQ(a.calls, 2) << "the other registration stays";
   EXPECT_EQ(b.calls, 1) << "the removed one is never called again";
 }
@@ -578,20 +537,16 @@ TEST_F(AUHostTest, WritesWithoutDataOrWithTooLittleAreRefusedAndChangeNothing)
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, 4),
             kAudio_ParamError);
   sr = 0.0;
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &sr, sizeof(sr)),
-            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(SetProp(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, sr), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(Plug()->GetSampleRate(), 44100.0);
 
   UInt32 frames = 0;
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames,
-                                 sizeof(frames)),
+  EXPECT_EQ(SetProp(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, frames),
             kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(Plug()->GetBlockSize(), 1024);
 
   HostCallbackInfo callbacks = {};
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Input, 0, &callbacks,
-                                 sizeof(callbacks)),
-            kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(SetProp(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Input, 0, callbacks), kAudioUnitErr_InvalidScope);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks, 16),
             kAudio_ParamError);
   EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &callbacks, 4),
@@ -601,13 +556,9 @@ TEST_F(AUHostTest, WritesWithoutDataOrWithTooLittleAreRefusedAndChangeNothing)
 TEST_F(AUHostTest, MaximumFramesPerSliceSetsTheBlockSize)
 {
   UInt32 frames = 256;
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames,
-                                 sizeof(frames)),
-            noErr);
-  UInt32 now = 0, size = sizeof(now);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &now,
-                                 &size),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, frames), noErr);
+  UInt32 now = 0;
+  ASSERT_EQ(GetProp(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, now), noErr);
   EXPECT_EQ(now, 256u);
 }
 
@@ -616,8 +567,7 @@ TEST_F(AUHostTest, HostIdentifierPacksTheVersion)
   AUHostIdentifier id;
   id.hostName = CFSTR("Some Host");
   id.hostVersion = AUNumVersion{0, 0, 0x21, 3};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &id, sizeof(id)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, id), noErr);
   EXPECT_EQ(Plug()->GetHostVersion(false), 0x30201);
   char str[32];
   Plug()->GetHostVersionStr(str);
@@ -627,8 +577,7 @@ TEST_F(AUHostTest, HostIdentifierPacksTheVersion)
 TEST_F(AUHostTest, OfflineRenderFlagFollowsTheHost)
 {
   UInt32 on = 1;
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_OfflineRender, kAudioUnitScope_Global, 0, &on, sizeof(on)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_OfflineRender, kAudioUnitScope_Global, 0, on), noErr);
   EXPECT_TRUE(Plug()->IsRenderingOffline());
 }
 
@@ -738,10 +687,10 @@ AudioUnitParameterInfo ParamInfo(AudioUnit unit, AudioUnitElement i, std::string
 }
 } // namespace
 
-class AUGroupedTest : public ::testing::Test
+// The fixture's unit is a GroupedEffect instead of the tremolo.
+class AUGroupedTest : public AUHostTest
 {
 protected:
-  AudioUnit unit = nullptr;
   void SetUp() override
   {
     static Component c = [] {
@@ -751,7 +700,6 @@ protected:
     }();
     ASSERT_EQ(OpenAComponent(c, &unit), noErr);
   }
-  void TearDown() override { EXPECT_EQ(CloseComponent(unit), noErr); }
 };
 
 TEST_F(AUGroupedTest, UnitsFollowTheParameterKindAndLabel)
@@ -781,50 +729,34 @@ TEST_F(AUGroupedTest, ParametersOfOneGroupShareAClump)
   for (UInt32 id : {1u, 2u})
   {
     AudioUnitParameterNameInfo clump = {id, kAudioUnitParameterName_Full, nullptr};
-    UInt32 size = sizeof(clump);
-    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
-                                   &size),
-              noErr);
+    ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, clump), noErr);
     EXPECT_EQ(ToStd(clump.outName), id == 1 ? "Delay" : "Out");
     CFRelease(clump.outName);
   }
   AudioUnitParameterNameInfo clump = {3, kAudioUnitParameterName_Full, nullptr};
-  UInt32 size = sizeof(clump);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, clump),
             kAudioUnitErr_PropertyNotInUse);
 }
 
 TEST_F(AUGroupedTest, ValueStringsListTheDisplayTexts)
 {
   CFArrayRef texts = nullptr;
-  UInt32 size = sizeof(texts);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 4, &texts,
-                                 &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 4, texts), noErr);
   ASSERT_EQ(CFArrayGetCount(texts), 3);
   EXPECT_EQ(ToStd(static_cast<CFStringRef>(CFArrayGetValueAtIndex(texts, 1))), "Medium");
   CFRelease(texts);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 0, &texts,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 0, texts),
             kAudioUnitErr_InvalidProperty);
-  size = sizeof(texts);
-  EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &texts,
-                                 &size),
+  EXPECT_EQ(GetProp(kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, texts),
             kAudioUnitErr_InvalidElement);
 }
 
 TEST_F(AUGroupedTest, TextsMapToKeysAndUnknownTextsLeaveTheValue)
 {
   AudioUnitParameterValueFromString vfs = {4, CFSTR("Hard"), -1.0f};
-  UInt32 size = sizeof(vfs);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
-                                 &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, vfs), noErr);
   EXPECT_EQ(vfs.outValue, 2.0f);
   vfs = {4, CFSTR("Loud"), -1.0f};
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, &vfs,
-                                 &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global, 0, vfs), noErr);
   EXPECT_EQ(vfs.outValue, -1.0f);
 }

@@ -70,14 +70,12 @@ protected:
   CFDictionaryRef GetClassInfo()
   {
     CFPropertyListRef dict = nullptr;
-    UInt32 size = sizeof(dict);
-    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &dict, &size),
-              noErr);
+    EXPECT_EQ(GetProp(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, dict), noErr);
     return static_cast<CFDictionaryRef>(dict);
   }
   OSStatus SetClassInfo(CFPropertyListRef dict)
   {
-    return AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &dict, sizeof(dict));
+    return SetProp(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, dict);
   }
   std::vector<float> Values()
   {
@@ -88,9 +86,7 @@ protected:
   AUPreset CurrentPreset()
   {
     AUPreset p = {-1, nullptr};
-    UInt32 size = sizeof(p);
-    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, &size),
-              noErr);
+    EXPECT_EQ(GetProp(kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, p), noErr);
     return p;
   }
   std::string CurrentPresetName()
@@ -104,8 +100,7 @@ protected:
   void Disturb()
   {
     AUPreset p = {3, nullptr};
-    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, &p, sizeof(p)),
-              noErr);
+    ASSERT_EQ(SetProp(kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, p), noErr);
     ASSERT_EQ(SetParam(kFrequency, 21.0f), noErr);
   }
 };
@@ -115,9 +110,7 @@ protected:
 TEST_F(AUStateTest, FactoryPresetsAreTheFivePresetsInOrder)
 {
   CFArrayRef presets = nullptr;
-  UInt32 size = sizeof(presets);
-  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &presets, &size),
-            noErr);
+  ASSERT_EQ(GetProp(kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, presets), noErr);
   ASSERT_NE(presets, nullptr);
   ASSERT_EQ(CFArrayGetCount(presets), kNumPresets);
   for (int i = 0; i < kNumPresets; ++i)
@@ -135,8 +128,7 @@ TEST_F(AUStateTest, TheCurrentPresetIsSelectedAndReportedByNumber)
 {
   EXPECT_EQ(CurrentPresetName(), "Default");
   AUPreset p = {1, nullptr};
-  ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, &p, sizeof(p)),
-            noErr);
+  ASSERT_EQ(SetProp(kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, p), noErr);
   AUPreset now = CurrentPreset();
   EXPECT_EQ(now.presetNumber, 1);
   EXPECT_EQ(ToStd(now.presetName), "Gated");
@@ -149,8 +141,7 @@ TEST_F(AUStateTest, TheCurrentPresetIsSelectedAndReportedByNumber)
   // A preset that does not exist changes nothing and is not an error.
   const std::vector<float> before = Values();
   p.presetNumber = 99;
-  EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &p, sizeof(p)),
-            noErr);
+  EXPECT_EQ(SetProp(kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, p), noErr);
   EXPECT_EQ(Values(), before);
   EXPECT_EQ(CurrentPresetName(), "Gated");
 }
