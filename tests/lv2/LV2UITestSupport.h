@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <lv2/ui/ui.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -21,6 +23,29 @@ namespace lv2ui_test
 constexpr int kSyncX = 55;
 constexpr int kSyncOnY = 98;
 constexpr int kSyncOffY = 74;
+
+// A mapped 1800 x 1000 parent window at the root's origin, destroyed with
+// its display connection when the test ends (also when it ends early).
+struct ParentWindow
+{
+  Display* dpy = XOpenDisplay(nullptr);
+  Window window = dpy ? XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1800, 1000, 0, 0, 0) : 0;
+
+  ParentWindow()
+  {
+    if (!dpy) return;
+    XMapWindow(dpy, window);
+    XSync(dpy, False);
+  }
+  ~ParentWindow()
+  {
+    if (!dpy) return;
+    XDestroyWindow(dpy, window);
+    XCloseDisplay(dpy);
+  }
+  // The ui:parent feature naming this window.
+  LV2_Feature Feature() const { return {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(window))}; }
+};
 
 // The view scale the run asks for through QUILL_UI_SCALE: 2 for "2", else 1.
 inline int UIScale()

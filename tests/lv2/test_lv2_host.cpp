@@ -11,6 +11,7 @@
 #include "tests/au/AUTestHost.h"
 
 #include "tests/support/CountingAllocator.h"
+#include "tests/support/HostTimeRecord.h"
 
 namespace
 {
@@ -107,6 +108,14 @@ std::vector<LilvState*> LoadPresets(UridMap& map)
   return states;
 }
 
+// The preset of that label among states, or null.
+LilvState* FindPreset(const std::vector<LilvState*>& states, const std::string& label)
+{
+  for (LilvState* s : states)
+    if (lilv_state_get_label(s) == label) return s;
+  return nullptr;
+}
+
 void SetPortValue(const char* symbol, void* userData, const void* value, uint32_t size, uint32_t)
 {
   auto* inst = static_cast<LV2Instance*>(userData);
@@ -148,9 +157,7 @@ TEST(LV2Presets, EachFactoryPresetSetsItsPortValuesAndItsName)
   for (const TremoloPreset& p : kTremoloPresets)
   {
     SCOPED_TRACE(p.name);
-    LilvState* state = nullptr;
-    for (LilvState* s : states)
-      if (std::string(lilv_state_get_label(s)) == p.name) state = s;
+    LilvState* state = FindPreset(states, p.name);
     ASSERT_NE(state, nullptr);
     lilv_state_restore(state, inst.instance, SetPortValue, &inst, 0, nullptr);
     inst.Run(64);
@@ -201,43 +208,6 @@ struct Timeline
   }
 };
 
-// The Audio Unit's view of a Timeline: the host callbacks answer from the
-// record the test sets before each render.
-struct HostClock
-{
-  ITimeInfo now;
-
-  static OSStatus BeatAndTempo(void* user, Float64* beat, Float64* tempo)
-  {
-    const ITimeInfo& t = static_cast<HostClock*>(user)->now;
-    if (beat) *beat = t.mPPQPos;
-    if (tempo) *tempo = t.mTempo;
-    return noErr;
-  }
-  static OSStatus MusicalTime(void* user, UInt32* toNextBeat, Float32* num, UInt32* denom, Float64* downBeat)
-  {
-    const ITimeInfo& t = static_cast<HostClock*>(user)->now;
-    if (toNextBeat) *toNextBeat = 0;
-    if (num) *num = static_cast<Float32>(t.mNumerator);
-    if (denom) *denom = static_cast<UInt32>(t.mDenominator);
-    if (downBeat) *downBeat = t.mLastBar;
-    return noErr;
-  }
-  static OSStatus State(void* user, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling,
-                        Float64* cycleStart, Float64* cycleEnd)
-  {
-    const ITimeInfo& t = static_cast<HostClock*>(user)->now;
-    if (playing) *playing = t.mTransportIsRunning;
-    if (changed) *changed = false;
-    if (sample) *sample = t.mSamplePos;
-    if (cycling) *cycling = false;
-    if (cycleStart) *cycleStart = -1.0;
-    if (cycleEnd) *cycleEnd = -1.0;
-    return noErr;
-  }
-  HostCallbackInfo Callbacks() { return HostCallbackInfo{this, &BeatAndTempo, &MusicalTime, &State}; }
-};
-
 struct TimedEvent
 {
   int frame;   // run frame
@@ -273,11 +243,8 @@ protected:
     EXPECT_NE(lv2.instance, nullptr);
     if (!lv2.instance) return 1e9;
     AudioUnit au = OpenUnit();
-    HostClock clock;
-    HostCallbackInfo callbacks = clock.Callbacks();
-    EXPECT_EQ(AudioUnitSetProperty(au, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks,
-                                   sizeof(callbacks)),
-              noErr);
+    HostTimeRecord clock;
+    EXPECT_EQ(SetProp(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, clock.Callbacks(), au), noErr);
     for (int i = 0; i < kNumParams; ++i)
     {
       lv2.control[i] = params[i];
@@ -309,7 +276,7 @@ protected:
       {
         if (cut > from)
         {
-          clock.now = timeline.At(from);
+          clock.Set(timeline.At(from));
           BufferList out(2, cut - from);
           EXPECT_EQ(Render(out, from, cut - from, au), noErr);
           for (int c = 0; c < 2; ++c)
@@ -420,9 +387,7 @@ TEST(LV2State, SavedStateRestoresPortsAndPresetIntoAFreshInstance)
   std::vector<LilvState*> presets = LoadPresets(map);
   LV2Instance a(World(), map);
   ASSERT_NE(a.instance, nullptr);
-  LilvState* hardPan = nullptr;
-  for (LilvState* s : presets)
-    if (std::string(lilv_state_get_label(s)) == "Hard Pan") hardPan = s;
+  LilvState* hardPan = FindPreset(presets, "Hard Pan");
   ASSERT_NE(hardPan, nullptr);
   lilv_state_restore(hardPan, a.instance, SetPortValue, &a, 0, nullptr);
   a.control[kDepth] = 0.42f; // edited after the preset

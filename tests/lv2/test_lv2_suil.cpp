@@ -70,15 +70,12 @@ TEST(LV2Suil, EmbedsTheX11UIAndTheSyncSwitchWritesTheTempoSyncPort)
   ASSERT_NE(syncPort, nullptr);
   const uint32_t sync = lilv_port_get_index(w.plugin, syncPort);
 
-  Display* dpy = XOpenDisplay(nullptr);
-  ASSERT_NE(dpy, nullptr) << "no X display (the test runs under xvfb-run)";
-  const Window parent = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1800, 1000, 0, 0, 0);
-  XMapWindow(dpy, parent);
-  XSync(dpy, False);
+  const lv2ui_test::ParentWindow parent;
+  ASSERT_NE(parent.dpy, nullptr) << "no X display (the test runs under xvfb-run)";
 
   PortWrites writes;
   SuilHost* host = suil_host_new(&PortWrites::Write, nullptr, nullptr, nullptr);
-  const LV2_Feature parentF = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+  const LV2_Feature parentF = parent.Feature();
   const LV2_Feature idleF = {LV2_UI__idleInterface, nullptr};
   const LV2_Feature* features[] = {&parentF, &idleF, map.Feature(), nullptr};
   char* bundle = lilv_node_get_path(lilv_ui_get_bundle_uri(ui), nullptr);
@@ -126,8 +123,6 @@ TEST(LV2Suil, EmbedsTheX11UIAndTheSyncSwitchWritesTheTempoSyncPort)
   lilv_free(bundle);
   lilv_uis_free(uis);
   lilv_node_free(container);
-  XDestroyWindow(dpy, parent);
-  XCloseDisplay(dpy);
 }
 
 } // namespace

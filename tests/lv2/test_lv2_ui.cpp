@@ -49,11 +49,8 @@ struct Host
 
 TEST(LV2UI, OpensInTheHostWindowAndAClickOnSyncWritesTheTempoSyncPort)
 {
-  Display* dpy = XOpenDisplay(nullptr);
-  ASSERT_NE(dpy, nullptr) << "no X display (the test runs under xvfb-run)";
-  const Window parent = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1800, 1000, 0, 0, 0);
-  XMapWindow(dpy, parent);
-  XSync(dpy, False);
+  const lv2ui_test::ParentWindow parent;
+  ASSERT_NE(parent.dpy, nullptr) << "no X display (the test runs under xvfb-run)";
 
   void* module = dlopen(QUILL_LV2_BUNDLE "/QuillbarTremolo_ui.so", RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module, nullptr) << dlerror();
@@ -69,7 +66,7 @@ TEST(LV2UI, OpensInTheHostWindowAndAClickOnSyncWritesTheTempoSyncPort)
   Host host;
   LV2UI_Resize resize = {&host, &Host::Resize};
   LV2UI_Touch touch = {&host, &Host::Touch};
-  const LV2_Feature parentF = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+  const LV2_Feature parentF = parent.Feature();
   const LV2_Feature resizeF = {LV2_UI__resize, &resize};
   const LV2_Feature touchF = {LV2_UI__touch, &touch};
   const LV2_Feature idleF = {LV2_UI__idleInterface, nullptr};
@@ -112,8 +109,6 @@ TEST(LV2UI, OpensInTheHostWindowAndAClickOnSyncWritesTheTempoSyncPort)
   EXPECT_TRUE(wroteOn && wroteOff) << host.writes.size() << " writes";
 
   d->cleanup(ui);
-  XDestroyWindow(dpy, parent);
-  XCloseDisplay(dpy);
 }
 
 } // namespace

@@ -14,8 +14,12 @@ public:
   void Report(IPlugAU& plug, const ITimeInfo& time)
   {
     mTime = time;
-    plug.SetHostCallbacks(HostCallbackInfo{this, &BeatAndTempo, &MusicalTime, &Transport});
+    plug.SetHostCallbacks(Callbacks());
   }
+  // For a host that hands the callbacks over itself (through the Audio Unit
+  // property): the callbacks reading this record, and a new record for them.
+  HostCallbackInfo Callbacks() { return HostCallbackInfo{this, &BeatAndTempo, &MusicalTime, &Transport}; }
+  void Set(const ITimeInfo& time) { mTime = time; }
 
 private:
   static OSStatus BeatAndTempo(void* userData, Float64* pBeat, Float64* pTempo)
