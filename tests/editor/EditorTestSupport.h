@@ -144,5 +144,39 @@ inline LICE_MemBitmap* MakeGradientBitmap(int w, int h, int tag = 0)
   return bitmap;
 }
 
+// A 16 x 16 bitmap, red on its top half and blue on its bottom half, to see
+// which way it was turned. Owned by the caller until handed to the cache.
+inline LICE_MemBitmap* MakeTwoToneBitmap()
+{
+  LICE_MemBitmap* bitmap = new LICE_MemBitmap(16, 16, 4);
+  LICE_Clear(bitmap, IColorToPixel(COLOR_RED));
+  LICE_FillRect(bitmap, 0, 8, 16, 8, IColorToPixel(COLOR_BLUE), 1.0f, LICE_COMBINE_COPY);
+  return bitmap;
+}
+
+// The three 10 x 10 layers of a rotating mask: a green base, a mask opaque
+// black (alpha only, no colour) on its left half, and a transparent top.
+// Owned by the caller (Free) until handed to the cache.
+struct MaskLayers
+{
+  LICE_MemBitmap *base = new LICE_MemBitmap(10, 10, 4), *mask = new LICE_MemBitmap(10, 10, 4),
+                 *top = new LICE_MemBitmap(10, 10, 4);
+  IBitmap b{base, 10, 10}, m{mask, 10, 10}, t{top, 10, 10};
+
+  MaskLayers()
+  {
+    LICE_Clear(base, IColorToPixel(COLOR_GREEN));
+    LICE_Clear(mask, 0);
+    LICE_FillRect(mask, 0, 0, 5, 10, LICE_MakePixel(0, 0, 0, 255), 1.0f, LICE_COMBINE_COPY);
+    LICE_Clear(top, 0);
+  }
+  void Free()
+  {
+    delete base;
+    delete mask;
+    delete top;
+  }
+};
+
 // The full-editor rectangle.
 inline IRECT Whole(const IGraphics& g) { return IRECT(0, 0, g.Width(), g.Height()); }

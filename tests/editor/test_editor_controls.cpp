@@ -373,10 +373,7 @@ TEST_F(ControlsTest, ALineKnobDrawsFromItsInnerToItsOuterRadiusAlongTheAngle)
 
 TEST_F(ControlsTest, ARotaterKnobTurnsItsBitmapAcrossItsAngleRange)
 {
-  LICE_MemBitmap* twoTone = new LICE_MemBitmap(16, 16, 4);
-  LICE_Clear(twoTone, IColorToPixel(COLOR_RED));
-  LICE_FillRect(twoTone, 0, 8, 16, 8, IColorToPixel(COLOR_BLUE), 1.0f, LICE_COMBINE_COPY);
-  IBitmap image(twoTone, 16, 16);
+  IBitmap image(MakeTwoToneBitmap(), 16, 16);
   g->RetainBitmap(&image);
   IKnobRotaterControl* knob = Add(new IKnobRotaterControl(&plug, 40, 40, kGain, &image, 0.0, M_PI));
   EXPECT_EQ(IRECT(40, 40, 56, 56), *knob->GetRECT());
@@ -393,16 +390,10 @@ TEST_F(ControlsTest, ARotatingMaskKnobTurnsItsMaskInDegreesAcrossItsAngleRange)
 {
   // Green base, mask opaque on its left half, transparent top layer: the
   // green shows where the turned mask is.
-  LICE_MemBitmap* base = new LICE_MemBitmap(10, 10, 4);
-  LICE_Clear(base, IColorToPixel(COLOR_GREEN));
-  LICE_MemBitmap* mask = new LICE_MemBitmap(10, 10, 4);
-  LICE_Clear(mask, 0);
-  LICE_FillRect(mask, 0, 0, 5, 10, LICE_MakePixel(0, 0, 0, 255), 1.0f, LICE_COMBINE_COPY);
-  LICE_MemBitmap* top = new LICE_MemBitmap(10, 10, 4);
-  LICE_Clear(top, 0);
-  IBitmap b(base, 10, 10), m(mask, 10, 10), t(top, 10, 10);
-  for (IBitmap* bitmap : {&b, &m, &t}) g->RetainBitmap(bitmap);
-  IKnobRotatingMaskControl* knob = Add(new IKnobRotatingMaskControl(&plug, 40, 30, kGain, &b, &m, &t, 0.0, 180.0));
+  MaskLayers layers; // handed to the cache
+  for (IBitmap* bitmap : {&layers.b, &layers.m, &layers.t}) g->RetainBitmap(bitmap);
+  IKnobRotatingMaskControl* knob =
+    Add(new IKnobRotatingMaskControl(&plug, 40, 30, kGain, &layers.b, &layers.m, &layers.t, 0.0, 180.0));
   EXPECT_EQ(IRECT(40, 30, 50, 40), *knob->GetRECT());
   Attach();
   auto greenAt = [&](int x, int y) { return g->GetPoint(x, y) == COLOR_GREEN; };

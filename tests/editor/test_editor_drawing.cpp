@@ -242,9 +242,7 @@ TEST_F(DrawingTest, RadialLinesPointUpAtZeroAndTurnClockwise)
 
 TEST_F(DrawingTest, ARotationByHalfATurnSwapsTopAndBottom)
 {
-  LICE_MemBitmap* twoTone = new LICE_MemBitmap(16, 16, 4);
-  LICE_Clear(twoTone, IColorToPixel(COLOR_RED));
-  LICE_FillRect(twoTone, 0, 8, 16, 8, IColorToPixel(COLOR_BLUE), 1.0f, LICE_COMBINE_COPY);
+  LICE_MemBitmap* twoTone = MakeTwoToneBitmap();
   IBitmap image(twoTone, 16, 16);
   DrawAll([&](IGraphics* gr) { gr->DrawRotatedBitmap(&image, 20, 20, 0.0); });
   EXPECT_EQ(COLOR_RED, At(20, 14));
@@ -258,15 +256,8 @@ TEST_F(DrawingTest, ARotationByHalfATurnSwapsTopAndBottom)
 
 TEST_F(DrawingTest, ARotatedMaskCutsTheBaseOutAndTheTopLayerGoesOverIt)
 {
-  LICE_MemBitmap* base = new LICE_MemBitmap(10, 10, 4);
-  LICE_Clear(base, IColorToPixel(COLOR_GREEN));
-  // The mask is opaque black on its left half only: black adds no colour, only alpha.
-  LICE_MemBitmap* mask = new LICE_MemBitmap(10, 10, 4);
-  LICE_Clear(mask, 0);
-  LICE_FillRect(mask, 0, 0, 5, 10, LICE_MakePixel(0, 0, 0, 255), 1.0f, LICE_COMBINE_COPY);
-  LICE_MemBitmap* top = new LICE_MemBitmap(10, 10, 4);
-  LICE_Clear(top, 0);
-  IBitmap b(base, 10, 10), m(mask, 10, 10), t(top, 10, 10);
+  MaskLayers layers;
+  IBitmap &b = layers.b, &m = layers.m, &t = layers.t;
 
   DrawAll([&](IGraphics* gr) { gr->DrawRotatedMask(&b, &m, &t, 20, 10, 0.0); });
   EXPECT_EQ(COLOR_GREEN, At(21, 15));
@@ -277,9 +268,7 @@ TEST_F(DrawingTest, ARotatedMaskCutsTheBaseOutAndTheTopLayerGoesOverIt)
   DrawAll([&](IGraphics* gr) { gr->DrawRotatedMask(&b, &m, &t, 20, 10, 180.0); });
   EXPECT_EQ(kBackdrop, At(21, 15));
   EXPECT_EQ(COLOR_GREEN, At(28, 15));
-  delete base;
-  delete mask;
-  delete top;
+  layers.Free();
 }
 
 }  // namespace

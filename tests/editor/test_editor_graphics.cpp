@@ -30,6 +30,14 @@ struct GraphicsTest : ::testing::Test
     g->Draw(&r);
     return true;
   }
+  // Attaches, switches to non-strict drawing and draws the first frame.
+  void AttachNonStrictAndSettle()
+  {
+    Attach();
+    g->SetStrictDrawing(false);
+    EXPECT_TRUE(Tick()) << "everything is dirty at first";
+    EXPECT_FALSE(Tick()) << "the first frame cleans everything";
+  }
   ~GraphicsTest() override
   {
     if (!plug.GetEditor()) delete g;
@@ -215,18 +223,13 @@ TEST_F(GraphicsTest, TheNonStrictPassWithAHiddenDirtyControlDrawsItsNeighboursAn
   RecordingControl* under = Add(IRECT(5, 5, 25, 25));
   RecordingControl* hidden = Add(IRECT(10, 10, 30, 30));
   RecordingControl* far = Add(IRECT(70, 60, 90, 75));
-  Attach();
-  g->SetStrictDrawing(false);
-  Tick();  // everything was dirty: the background pass draws all
-  ASSERT_FALSE(Tick());
+  AttachNonStrictAndSettle();  // everything was dirty: the background pass draws all
   const int bgDraws = bg->draws, underDraws = under->draws, farDraws = far->draws;
 
   hidden->Hide(true);
   hidden->SetClean();  // only the plain dirty flag remains
   ASSERT_TRUE(hidden->IsDirty());
-  IRECT r;
-  g->IsDirty(&r);
-  g->Draw(&r);
+  ASSERT_TRUE(Tick());
   EXPECT_EQ(1, hidden->draws) << "the hidden control is not drawn in this pass";
   EXPECT_EQ(bgDraws + 1, bg->draws);
   EXPECT_EQ(underDraws + 1, under->draws);
@@ -239,17 +242,12 @@ TEST_F(GraphicsTest, TheNonStrictPassCleansOnlyTheDirtyControlNotTheNeighboursIt
   Add(IRECT(0, 0, 100, 80));
   RecordingControl* a = Add(IRECT(10, 10, 30, 30));
   RecordingControl* b = Add(IRECT(20, 20, 40, 40));
-  Attach();
-  g->SetStrictDrawing(false);
-  Tick();
-  ASSERT_FALSE(Tick());
+  AttachNonStrictAndSettle();
 
   a->SetDirty(false);
   b->SetDirty(false);
   b->SetRedrawPending();
-  IRECT r;
-  g->IsDirty(&r);
-  g->Draw(&r);
+  ASSERT_TRUE(Tick());
   // a's turn draws a and b; b's turn draws a and b again; b keeps its pending redraw.
   EXPECT_FALSE(a->IsDirty());
   EXPECT_TRUE(b->IsDirty());
@@ -266,10 +264,7 @@ TEST_F(GraphicsTest, TheNonStrictPassRedrawsNeighboursTouchingTheDirtyAreaOnThei
   RecordingControl* above = Add(IRECT(35, 10, 45, 30));
   RecordingControl* right = Add(IRECT(50, 35, 70, 45));
   RecordingControl* below = Add(IRECT(35, 50, 45, 70));
-  Attach();
-  g->SetStrictDrawing(false);
-  Tick();
-  ASSERT_FALSE(Tick());
+  AttachNonStrictAndSettle();
   const int before[] = {left->draws, above->draws, right->draws, below->draws};
   dirty->SetDirty(false);
   Tick();
@@ -283,15 +278,11 @@ TEST_F(GraphicsTest, TheNonStrictPassWithADirtyBackgroundDrawsItEvenWhenHidden)
 {
   RecordingControl* bg = Add(IRECT(0, 0, 100, 80));
   RecordingControl* hidden = Add(IRECT(10, 10, 30, 30));
-  Attach();
-  g->SetStrictDrawing(false);
-  Tick();
+  AttachNonStrictAndSettle();
   bg->Hide(true);
   hidden->Hide(true);
   const int bgDraws = bg->draws;
-  IRECT r;
-  g->IsDirty(&r);
-  g->Draw(&r);
+  ASSERT_TRUE(Tick());
   EXPECT_EQ(bgDraws + 1, bg->draws);
   EXPECT_EQ(1, hidden->draws);  // only the first pass, before it was hidden
   EXPECT_TRUE(hidden->IsDirty()) << "hidden controls above the background are not cleaned by its pass";
