@@ -3,6 +3,8 @@
 // frames can be told apart by their pixels.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <vector>
 
@@ -47,6 +49,18 @@ struct Canvas {
   LICE_pixel At(int x, int y) const {
     LICE_IBitmap* b = gui->GetDrawBitmap();
     return b->getBits()[y * b->getRowSpan() + x];
+  }
+};
+
+// A tremolo and an off-screen editor of the tremolo's size for its controls.
+struct ControlOnCanvasTest : ::testing::Test {
+  std::unique_ptr<QuillbarTremolo> plug = MakeTremolo();
+  Canvas canvas{plug.get(), 863, 468};
+  // Attaches `c` to the editor (which owns it from then on).
+  template <class C>
+  C* Attach(C* c) {
+    canvas.gui->AttachControl(c);
+    return c;
   }
 };
 

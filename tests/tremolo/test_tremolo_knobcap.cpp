@@ -15,17 +15,14 @@ namespace {
 
 constexpr int kKnobTag = 7, kCaptionTag = 200;
 
-struct KnobFixture : ::testing::Test {
-  std::unique_ptr<QuillbarTremolo> plug = MakeTremolo();
-  Canvas canvas{plug.get(), 863, 468};
+struct KnobFixture : ControlOnCanvasTest {
   Strip knob{60, 60, 150, kKnobTag};
   Strip caption{100, 90, 1, kCaptionTag};
 
+  using ControlOnCanvasTest::Attach;
   IKnobMultiControlCap* Attach(int x, int y, IBitmap* cap, EAlignment alignment, IBitmap* k = nullptr) {
-    auto* c = new IKnobMultiControlCap(plug.get(), x, y, kVolume, k ? k : &knob.bitmap, cap, alignment, kVertical,
-                                       4.0, false);
-    canvas.gui->AttachControl(c);
-    return c;
+    return Attach(new IKnobMultiControlCap(plug.get(), x, y, kVolume, k ? k : &knob.bitmap, cap, alignment,
+                                           kVertical, 4.0, false));
   }
   int FrameAt(int x, int y) const { return LICE_PixelR(canvas.At(x, y)); }
 };

@@ -12,17 +12,13 @@ namespace {
 
 constexpr int kButtonTag = 9, kCaptionTag = 150;
 
-struct RadioFixture : ::testing::Test {
-  std::unique_ptr<QuillbarTremolo> plug = MakeTremolo();
-  Canvas canvas{plug.get(), 863, 468};
+struct RadioFixture : ControlOnCanvasTest {
   Strip button{24, 24, 2, kButtonTag};
   Strip caption{86, 20, 1, kCaptionTag};
 
   IRadioButtonCap* AttachPrefix(IBitmap* cap) {
-    auto* c = new IRadioButtonCap(plug.get(), IRECT(243, 407, 329, 432), kPrefix, 3, &button.bitmap, cap, 0, -53,
-                                  kHorizontal, false, false);
-    canvas.gui->AttachControl(c);
-    return c;
+    return Attach(new IRadioButtonCap(plug.get(), IRECT(243, 407, 329, 432), kPrefix, 3, &button.bitmap, cap, 0,
+                                      -53, kHorizontal, false, false));
   }
 };
 
@@ -55,9 +51,8 @@ TEST_F(RadioFixture, CaptionIsDrawnWithTheButtonsAndCanBeHidden) {
 
 TEST_F(RadioFixture, CaptionFramesAndNegativeOffsetsFollowTheCaptionImage) {
   Strip twoFrames(40, 10, 2, kCaptionTag);
-  auto* c = new IRadioButtonCap(plug.get(), IRECT(100, 100, 124, 148), kTempoSync, 2, &button.bitmap,
-                                &twoFrames.bitmap, -45, 5, kVertical, false, false);
-  canvas.gui->AttachControl(c);
+  auto* c = Attach(new IRadioButtonCap(plug.get(), IRECT(100, 100, 124, 148), kTempoSync, 2, &button.bitmap,
+                                       &twoFrames.bitmap, -45, 5, kVertical, false, false));
   EXPECT_EQ(c->GetCaptionRECT(), IRECT(55, 105, 95, 115));
   canvas.DrawAll();
   EXPECT_EQ(LICE_PixelR(canvas.At(60, 110)), 1);  // always the first caption frame
