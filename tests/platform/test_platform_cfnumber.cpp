@@ -12,6 +12,16 @@ CFNumberRef Make(CFNumberType type, T v)
 {
   return CFNumberCreate(nullptr, type, &v);
 }
+
+// Reads v, created as `from`, as `to` into *out: true when that was exact.
+template <class In, class Out>
+bool Convert(CFNumberType from, In v, CFNumberType to, Out* out)
+{
+  CFNumberRef n = Make(from, v);
+  const bool exact = CFNumberGetValue(n, to, out);
+  CFRelease(n);
+  return exact;
+}
 } // namespace
 
 TEST(CFNumber, EveryCreateTypeRoundTripsThroughItself)
@@ -63,70 +73,49 @@ TEST(CFNumber, FourCharCodesWithTheTopBitSetSurviveAsNegativeSInt32)
 
 TEST(CFNumber, NarrowingOutOfRangeSaturatesAndReportsLoss)
 {
-  CFNumberRef big = Make(kCFNumberSInt64Type, SInt64(1) << 40);
   SInt32 s32 = 0;
-  EXPECT_FALSE(CFNumberGetValue(big, kCFNumberSInt32Type, &s32));
+  EXPECT_FALSE(Convert(kCFNumberSInt64Type, SInt64(1) << 40, kCFNumberSInt32Type, &s32));
   EXPECT_EQ(s32, std::numeric_limits<SInt32>::max());
   SInt8 s8 = 0;
-  CFNumberRef neg = Make(kCFNumberSInt32Type, -1000);
-  EXPECT_FALSE(CFNumberGetValue(neg, kCFNumberSInt8Type, &s8));
+  EXPECT_FALSE(Convert(kCFNumberSInt32Type, -1000, kCFNumberSInt8Type, &s8));
   EXPECT_EQ(s8, -128);
-  CFRelease(big);
-  CFRelease(neg);
 }
 
 TEST(CFNumber, FloatToIntegerDropsTheFractionAndSaysSo)
 {
-  CFNumberRef f = Make(kCFNumberFloat64Type, 2.75);
   SInt32 v = 0;
-  EXPECT_FALSE(CFNumberGetValue(f, kCFNumberSInt32Type, &v));
+  EXPECT_FALSE(Convert(kCFNumberFloat64Type, 2.75, kCFNumberSInt32Type, &v));
   EXPECT_EQ(v, 2);
-  CFNumberRef whole = Make(kCFNumberFloat64Type, -3.0);
-  EXPECT_TRUE(CFNumberGetValue(whole, kCFNumberSInt32Type, &v));
+  EXPECT_TRUE(Convert(kCFNumberFloat64Type, -3.0, kCFNumberSInt32Type, &v));
   EXPECT_EQ(v, -3);
-  CFRelease(f);
-  CFRelease(whole);
 }
 
 TEST(CFNumber, HugeAndNotANumberFloatsNeverProduceUndefinedIntegers)
 {
-  CFNumberRef huge = Make(kCFNumberFloat64Type, 1e300);
-  CFNumberRef nan = Make(kCFNumberFloat64Type, std::nan(""));
   SInt64 v = 5;
-  EXPECT_FALSE(CFNumberGetValue(huge, kCFNumberSInt64Type, &v));
+  EXPECT_FALSE(Convert(kCFNumberFloat64Type, 1e300, kCFNumberSInt64Type, &v));
   EXPECT_EQ(v, std::numeric_limits<SInt64>::max());
-  EXPECT_FALSE(CFNumberGetValue(nan, kCFNumberSInt64Type, &v));
+  EXPECT_FALSE(Convert(kCFNumberFloat64Type, std::nan(""), kCFNumberSInt64Type, &v));
   EXPECT_EQ(v, 0);
-  CFNumberRef edge = Make(kCFNumberFloat64Type, 9223372036854775808.0); // 2^63, one past the range
-  EXPECT_FALSE(CFNumberGetValue(edge, kCFNumberSInt64Type, &v));
-  CFRelease(huge);
-  CFRelease(nan);
-  CFRelease(edge);
+  // 2^63, one past the range
+  EXPECT_FALSE(Convert(kCFNumberFloat64Type, 9223372036854775808.0, kCFNumberSInt64Type, &v));
 }
 
 TEST(CFNumber, DoubleToFloatIsExactOnlyForRepresentableValues)
 {
-  CFNumberRef half = Make(kCFNumberFloat64Type, 0.5);
-  CFNumberRef tenth = Make(kCFNumberFloat64Type, 0.1);
   Float32 f = 0;
-  EXPECT_TRUE(CFNumberGetValue(half, kCFNumberFloat32Type, &f));
+  EXPECT_TRUE(Convert(kCFNumberFloat64Type, 0.5, kCFNumberFloat32Type, &f));
   EXPECT_EQ(f, 0.5f);
-  EXPECT_FALSE(CFNumberGetValue(tenth, kCFNumberFloat32Type, &f));
+  EXPECT_FALSE(Convert(kCFNumberFloat64Type, 0.1, kCFNumberFloat32Type, &f));
   EXPECT_EQ(f, 0.1f);
-  CFRelease(half);
-  CFRelease(tenth);
 }
 
 TEST(CFNumber, LargeIntegersLoseExactnessInFloatTypes)
 {
-  CFNumberRef n = Make(kCFNumberSInt64Type, (SInt64(1) << 53) + 1);
   Float64 d = 0;
-  EXPECT_FALSE(CFNumberGetValue(n, kCFNumberFloat64Type, &d));
-  CFNumberRef small = Make(kCFNumberSInt32Type, 65536);
-  EXPECT_TRUE(CFNumberGetValue(small, kCFNumberFloat64Type, &d));
+  EXPECT_FALSE(Convert(kCFNumberSInt64Type, (SInt64(1) << 53) + 1, kCFNumberFloat64Type, &d));
+  EXPECT_TRUE(Convert(kCFNumberSInt32Type, 65536, kCFNumberFloat64Type, &d));
   EXPECT_EQ(d, 65536.0);
-  CFRelease(n);
-  CFRelease(small);
 }
 
 TEST(CFNumber, StoredTypeIsTheFixedSizeTypeOfTheCreateType)
