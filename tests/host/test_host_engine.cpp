@@ -100,53 +100,51 @@ void ExpectIdentical(const Audio& a, const Audio& b)
   EXPECT_EQ(mismatches, 0u) << "first at sample " << first << ": " << a.samples[first] << " vs " << b.samples[first];
 }
 
+// Renders `in` through the program with `options` and directly with `s`.
+void ExpectHostMatchesEngine(const Audio& in, const std::vector<std::string>& options, const Settings& s)
+{
+  ScratchDir dir;
+  ASSERT_TRUE(WriteAudio(dir / "in.wav", in));
+  std::vector<std::string> args = {"render", dir / "in.wav", dir / "out.wav"};
+  args.insert(args.end(), options.begin(), options.end());
+  const RunResult r = RunHost(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ExpectIdentical(ReadAudio(dir / "out.wav"), RenderDirect(in, s));
+}
+
 } // namespace
 
 TEST(HostMatchesEngine, PresetWithParametersFreeRunningStereo)
 {
-  ScratchDir dir;
-  const Audio in = Noise(2, 44100, 1.3);
-  ASSERT_TRUE(WriteAudio(dir / "in.wav", in));
-  const RunResult r = RunHost(dir, {"render", dir / "in.wav", dir / "out.wav", "--preset", "Gated", "--set",
-                                    "Frequency=4.5", "--set", "Symmetry=0.3"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
   Settings s;
   s.preset = 1;
   s.values = {{kFrequency, 4.5}, {kSymmetry, 0.3}};
-  ExpectIdentical(ReadAudio(dir / "out.wav"), RenderDirect(in, s));
+  ExpectHostMatchesEngine(Noise(2, 44100, 1.3),
+                          {"--preset", "Gated", "--set", "Frequency=4.5", "--set", "Symmetry=0.3"}, s);
 }
 
 TEST(HostMatchesEngine, TempoSyncedPanFromInsideABarWithOddBlocks)
 {
-  ScratchDir dir;
-  // Two chunks of the file streaming, the second short.
-  const Audio in = Noise(2, 48000, 2.2);
-  ASSERT_TRUE(WriteAudio(dir / "in.wav", in));
-  const RunResult r = RunHost(dir, {"render", dir / "in.wav", dir / "out.wav", "--preset", "Soft Pan", "--set",
-                                    "TempoSync=1", "--set", "Note=4", "--set", "Prefix=2", "--tempo", "133.7",
-                                    "--start-beat", "6.25", "--block", "300"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
   Settings s;
   s.preset = 3;
   s.values = {{kTempoSync, 1}, {kNote, 4}, {kPrefix, 2}};
   s.tempo = 133.7;
   s.startBeat = 6.25;
   s.block = 300;
-  ExpectIdentical(ReadAudio(dir / "out.wav"), RenderDirect(in, s));
+  // Two chunks of the file streaming, the second short.
+  ExpectHostMatchesEngine(Noise(2, 48000, 2.2),
+                          {"--preset", "Soft Pan", "--set", "TempoSync=1", "--set", "Note=4", "--set", "Prefix=2",
+                           "--tempo", "133.7", "--start-beat", "6.25", "--block", "300"},
+                          s);
 }
 
 TEST(HostMatchesEngine, MonoStoppedTransportWithAClampedValue)
 {
-  ScratchDir dir;
-  // Longer than one 64 k-frame chunk of the file streaming.
-  const Audio in = Noise(1, 22050, 4.0);
-  ASSERT_TRUE(WriteAudio(dir / "in.wav", in));
-  const RunResult r = RunHost(dir, {"render", dir / "in.wav", dir / "out.wav", "--set", "TempoSync=1", "--set",
-                                    "Depth=1.7", "--stopped", "--block", "64"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
   Settings s;
   s.values = {{kTempoSync, 1}, {kDepth, 1.7}};
   s.playing = false;
   s.block = 64;
-  ExpectIdentical(ReadAudio(dir / "out.wav"), RenderDirect(in, s));
+  // Longer than one 64 k-frame chunk of the file streaming.
+  ExpectHostMatchesEngine(Noise(1, 22050, 4.0),
+                          {"--set", "TempoSync=1", "--set", "Depth=1.7", "--stopped", "--block", "64"}, s);
 }
