@@ -145,13 +145,8 @@ std::vector<int> RandomSamples(size_t n, int bitDepth, unsigned seed) {
 /// An image of width by height random samples of the given colour type and
 /// bit depth, seeded so each test sees the same picture every run.
 PngSpec RandomImage(int width, int height, int colorType, int bitDepth, unsigned seed) {
-  PngSpec s;
-  s.width = width;
-  s.height = height;
-  s.colorType = colorType;
-  s.bitDepth = bitDepth;
-  s.samples = RandomSamples((size_t)width * height * ChannelsOf(colorType), bitDepth, seed);
-  return s;
+  return {width, height, colorType, bitDepth,
+          RandomSamples((size_t)width * height * ChannelsOf(colorType), bitDepth, seed), {}, {}};
 }
 
 std::unique_ptr<LICE_IBitmap> LoadMem(const Bytes& png) {
@@ -399,18 +394,13 @@ TEST(PngPixels, GreyWithAlphaAtEightAndSixteenBitsSpreadsGreyToAllColours) {
 }
 
 TEST(PngPixels, PaletteTransparencyAppliesPerEntryAndEntriesPastItAreOpaque) {
-  PngSpec s;
-  s.width = 9;
-  s.height = 3;
-  s.colorType = 3;
-  s.bitDepth = 4;
+  PngSpec s{9, 3, 3, 4, RandomSamples(9 * 3, 4, 5), {}, {}};
   for (int i = 0; i < 16; ++i) {
     s.plte.push_back((uint8_t)(i * 16));
     s.plte.push_back((uint8_t)(255 - i * 3));
     s.plte.push_back((uint8_t)(i * 7));
   }
   s.trns = {0, 64, 128, 200, 255};  // entries 5..15 carry no transparency
-  s.samples = RandomSamples(9 * 3, 4, 5);
   std::unique_ptr<LICE_IBitmap> b = LoadMem(EncodePng(s));
   ASSERT_TRUE(b);
   for (int i = 0; i < 27; ++i) {
@@ -422,12 +412,7 @@ TEST(PngPixels, PaletteTransparencyAppliesPerEntryAndEntriesPastItAreOpaque) {
 
 TEST(PngPixels, ColourKeyTransparencyClearsAlphaOnlyWhereTheKeyMatches) {
   // Grey 8-bit with key 77, RGB 16-bit with key (0x1234, 0x5678, 0x9ABC).
-  PngSpec g;
-  g.width = 8;
-  g.height = 2;
-  g.colorType = 0;
-  g.samples = {77, 78, 76, 77, 0, 255, 77, 1, 77, 77, 2, 3, 4, 5, 6, 77};
-  g.trns = {0, 77};
+  const PngSpec g{8, 2, 0, 8, {77, 78, 76, 77, 0, 255, 77, 1, 77, 77, 2, 3, 4, 5, 6, 77}, {}, {0, 77}};
   std::unique_ptr<LICE_IBitmap> gb = LoadMem(EncodePng(g));
   ASSERT_TRUE(gb);
   for (int i = 0; i < 16; ++i) {
@@ -435,14 +420,9 @@ TEST(PngPixels, ColourKeyTransparencyClearsAlphaOnlyWhereTheKeyMatches) {
     EXPECT_EQ(LICE_GetPixel(gb.get(), i % 8, i / 8), LICE_MakePixel(v, v, v, v == 77 ? 0 : 255)) << i;
   }
 
-  PngSpec c;
-  c.width = 3;
-  c.height = 1;
-  c.colorType = 2;
-  c.bitDepth = 16;
   // Matching key; same high bytes but a different low byte; unrelated.
-  c.samples = {0x1234, 0x5678, 0x9ABC, 0x1234, 0x5678, 0x9ABD, 0xFFFF, 0, 0x8000};
-  c.trns = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+  const PngSpec c{3, 1, 2, 16, {0x1234, 0x5678, 0x9ABC, 0x1234, 0x5678, 0x9ABD, 0xFFFF, 0, 0x8000}, {},
+                  {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}};
   std::unique_ptr<LICE_IBitmap> cb = LoadMem(EncodePng(c));
   ASSERT_TRUE(cb);
   EXPECT_EQ(LICE_GetPixel(cb.get(), 0, 0), LICE_MakePixel(0x12, 0x56, 0x9A, 0));
@@ -528,12 +508,7 @@ TEST(PngLazy, TheHeaderGivesTheSizeAndTheFirstPixelAccessDecodesOnceWithTheSameP
 }
 
 TEST(PngTargets, MemoryLoaderRefusesShortOrUnsignedDataWithoutTouchingTheBitmap) {
-  PngSpec s;
-  s.width = 2;
-  s.height = 2;
-  s.colorType = 0;
-  s.samples = {1, 2, 3, 4};
-  Bytes png = EncodePng(s);
+  Bytes png = EncodePng({2, 2, 0, 8, {1, 2, 3, 4}, {}, {}});
   LICE_MemBitmap bmp(3, 3);
   LICE_Clear(&bmp, 0x11223344u);
   EXPECT_EQ(LICE_LoadPNGFromMemory(png.data(), 7, &bmp), nullptr);
@@ -669,12 +644,7 @@ TEST(PngHostile, AbsurdHeaderSizesAreRefusedBeforeAllocating) {
     uint32_t w, h;
   } cases[] = {{100000, 100000}, {1u << 30, 1}, {0x7FFFFFFF, 2}, {0, 10}, {10, 0}, {9000, 9000}, {0x80000000u, 1}};
   for (const Case& c : cases) {
-    PngSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.colorType = 6;
-    s.samples = {1, 2, 3, 4};
-    Bytes png = EncodePng(s);
+    Bytes png = EncodePng({1, 1, 6, 8, {1, 2, 3, 4}, {}, {}});
     // Patch the header's size and fix its CRC so only the size is wrong.
     for (int i = 0; i < 4; ++i) {
       png[16 + i] = (uint8_t)(c.w >> (24 - 8 * i));
