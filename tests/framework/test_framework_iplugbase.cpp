@@ -126,6 +126,24 @@ std::string TempPath(const char* name)
   return std::string(::testing::TempDir()) + name;
 }
 
+// One slot of a preset bank as the base writes it: name, filled flag and,
+// when filled, the state (here one double).
+void PutBankSlot(ByteChunk& bank, const char* name, uint8_t filled, double value)
+{
+  bank.PutStr(name);
+  bank.Put(&filled);
+  if (filled) bank.Put(&value);
+}
+
+// Sets the block size and connects the first nIn inputs and nOut outputs
+// (or disconnects them).
+void Wire(IPlugBase& p, int blockSize, int nIn, bool inConnected, int nOut, bool outConnected)
+{
+  p.SetBlockSize(blockSize);
+  p.SetInputChannelConnections(0, nIn, inConnected);
+  p.SetOutputChannelConnections(0, nOut, outConnected);
+}
+
 std::vector<double> ChunkDoubles(const ByteChunk& c)
 {
   std::vector<double> v((size_t)c.Size() / 8);
@@ -250,10 +268,8 @@ TEST(ChannelIO, LabelsAndBusLabels)
 TEST(Processing, ADisconnectedInputReadsItsZeroedScratchBuffer)
 {
   ProbePlug p(0, "2-2");
-  p.SetBlockSize(8);
-  p.SetInputChannelConnections(0, 1, true);
+  Wire(p, 8, 1, true, 2, true);
   p.SetInputChannelConnections(1, 1, false);
-  p.SetOutputChannelConnections(0, 2, true);
 
   std::vector<double> in0(8, 0.25), out0(8, -1), out1(8, -1);
   double* ins[] = {in0.data()};
@@ -272,9 +288,7 @@ TEST(Processing, ADisconnectedInputReadsItsZeroedScratchBuffer)
 TEST(Processing, ScratchBuffersAreZeroedOnlyWhenTheBlockSizeChanges)
 {
   ProbePlug p(0, "1-1");
-  p.SetBlockSize(4);
-  p.SetInputChannelConnections(0, 1, false);
-  p.SetOutputChannelConnections(0, 1, false);
+  Wire(p, 4, 1, false, 1, false);
   p.scribble = true;
   p.ProcessBuffers(0.0, 4); // writes 42 into the input scratch
   p.scribble = false;
@@ -292,9 +306,7 @@ TEST(Processing, ScratchBuffersAreZeroedOnlyWhenTheBlockSizeChanges)
   // A connected channel fed floats reads them from its scratch as well; it
   // must follow the scratch too, not keep reading the freed one.
   ProbePlug q(0, "1-1");
-  q.SetBlockSize(4);
-  q.SetInputChannelConnections(0, 1, true);
-  q.SetOutputChannelConnections(0, 1, false);
+  Wire(q, 4, 1, true, 1, false);
   std::vector<float> in(4, 0.5f);
   float* ins[] = {in.data()};
   q.AttachInputBuffers(0, 1, ins, 4);
@@ -307,9 +319,7 @@ TEST(Processing, ScratchBuffersAreZeroedOnlyWhenTheBlockSizeChanges)
 TEST(Processing, FloatBuffersAreConvertedInAndOut)
 {
   TestPlug p(0, "2-2");
-  p.SetBlockSize(16);
-  p.SetInputChannelConnections(0, 2, true);
-  p.SetOutputChannelConnections(0, 2, true);
+  Wire(p, 16, 2, true, 2, true);
   std::vector<float> in0(16), in1(16), out0(16, 9.f), out1(16, 9.f);
   for (int i = 0; i < 16; ++i)
   {
@@ -339,9 +349,7 @@ TEST(Processing, FloatBuffersAreConvertedInAndOut)
 TEST(Processing, FramesBeyondTheBlockSizeAreNotProcessed)
 {
   TestPlug p(0, "1-1");
-  p.SetBlockSize(8);
-  p.SetInputChannelConnections(0, 1, true);
-  p.SetOutputChannelConnections(0, 1, true);
+  Wire(p, 8, 1, true, 1, true);
   std::vector<float> in(32, 0.5f), out(32, -7.f);
   float* ins[] = {in.data()};
   float* outs[] = {out.data()};
@@ -364,9 +372,7 @@ TEST(Processing, PassThroughCopiesMatchingChannelsAndSilencesTheRest)
         for (int i = 0; i < n; ++i) outputs[c][i] = 99.0;
     }
   } p(0, "1-2");
-  p.SetBlockSize(4);
-  p.SetInputChannelConnections(0, 1, true);
-  p.SetOutputChannelConnections(0, 2, true);
+  Wire(p, 4, 1, true, 2, true);
   std::vector<float> in{1, 2, 3, 4}, out0(4, -1), out1(4, -1);
   float* ins[] = {in.data()};
   float* outs[] = {out0.data(), out1.data()};
@@ -749,25 +755,13 @@ TEST(Presets, PruningDropsUnfilledSlotsAndKeepsOrder)
 {
   TestPlug p(1, "1-1", 5);
   p.GetParam(0)->InitDouble("a", 0, 0, 10, 1);
-  p.MakePreset("p0", 0.0);
-  p.MakePreset("p1", 1.0);
-  p.MakePreset("p2", 2.0);
-  p.MakePreset("p3", 3.0);
-  p.MakePreset("p4", 4.0);
   // reload slots 1 and 3 as unfilled through a bank
   ByteChunk bank;
   for (int i = 0; i < 5; ++i)
   {
-    char name[8];
-    snprintf(name, sizeof(name), "p%d", i);
-    bank.PutStr(name);
-    bool init = i != 1 && i != 3;
-    bank.Put(&init);
-    if (init)
-    {
-      double v = i;
-      bank.Put(&v);
-    }
+    const std::string name = "p" + std::to_string(i);
+    p.MakePreset(name.c_str(), double(i));
+    PutBankSlot(bank, name.c_str(), i != 1 && i != 3, i);
   }
   ASSERT_EQ(p.UnserializePresets(&bank, 0), bank.Size());
   p.PruneUninitializedPresets();
@@ -791,17 +785,7 @@ TEST(Presets, SlotsABankLeftUnfilledHoldOnlyTheirNewStateWhenFilledAgain)
   p.MakePreset("p1", 2.0);
   p.MakePreset("p2", 3.0);
   ByteChunk bank;
-  const uint8_t flags[] = {2, 0, 0};
-  for (int i = 0; i < 3; ++i)
-  {
-    bank.PutStr("slot");
-    bank.Put(&flags[i]);
-    if (flags[i])
-    {
-      double v = 5.0;
-      bank.Put(&v);
-    }
-  }
+  for (uint8_t flag : {2, 0, 0}) PutBankSlot(bank, "slot", flag, 5.0);
   ASSERT_EQ(p.UnserializePresets(&bank, 0), bank.Size());
   EXPECT_EQ(p.GetParam(0)->Value(), 5.0) << "flag byte 2 reads as filled";
 
@@ -894,11 +878,7 @@ TEST(Presets, LongBankNamesAreCutToTheNameField)
 {
   ByteChunk bank;
   std::string longName(400, 'L');
-  bank.PutStr(longName.c_str());
-  bool init = true;
-  bank.Put(&init);
-  double v = 0.5;
-  bank.Put(&v);
+  PutBankSlot(bank, longName.c_str(), 1, 0.5);
   TestPlug p(1, "1-1", 1);
   p.GetParam(0)->InitDouble("a", 0, 0, 1, 0.1);
   EXPECT_EQ(p.UnserializePresets(&bank, 0), bank.Size());
