@@ -107,6 +107,7 @@ public:
   // the rest is cut to what fits in maxLength characters (<= 0: any). False
   // and unchanged when none of it goes in.
   bool Paste(const std::string& pasted, const char* allowed, int maxLength);
+  // The selected part of the text ("" without a selection).
   std::string SelectedText() const { return mText.substr(SelectionStart(), SelectionEnd() - SelectionStart()); }
 
 private:
