@@ -3,7 +3,9 @@
 // them.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 #include "tremolo/QuillbarTremolo.h"
 
@@ -24,6 +26,18 @@ inline void SetParam(QuillbarTremolo& plug, int idx, double plain) {
   IMutexLock lock(&plug);
   plug.GetParam(idx)->Set(plain);
   plug.OnParamChange(idx);
+}
+
+// Parameter changes made one after another, in order, as above.
+inline void SetParams(QuillbarTremolo& plug, std::initializer_list<std::pair<int, double>> changes) {
+  for (const auto& c : changes) SetParam(plug, c.first, c.second);
+}
+
+// MakeTremolo() with these parameter changes then made in order.
+inline std::unique_ptr<QuillbarTremolo> MakeTremolo(std::initializer_list<std::pair<int, double>> changes) {
+  std::unique_ptr<QuillbarTremolo> plug = MakeTremolo();
+  SetParams(*plug, changes);
+  return plug;
 }
 
 }  // namespace tremolotest

@@ -191,8 +191,7 @@ TEST(TremoloEditorState, ReplacingTheEditorForgetsTheOldControls) {
   EXPECT_EQ(plug->GetPlotControl(), nullptr);
   EXPECT_EQ(plug->GetPrefixCover(), nullptr);
   // Changes that would talk to the old controls now leave them alone.
-  SetParam(*plug, kTempoSync, 1.0);
-  SetParam(*plug, kShape, 0.5);
+  SetParams(*plug, {{kTempoSync, 1.0}, {kShape, 0.5}});
   EXPECT_EQ(plug->GetGUI()->Width(), 100);
 }
 

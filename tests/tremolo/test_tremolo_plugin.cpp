@@ -17,6 +17,7 @@
 
 using tremolotest::MakeTremolo;
 using tremolotest::SetParam;
+using tremolotest::SetParams;
 
 namespace {
 
@@ -282,9 +283,7 @@ TEST(TremoloParams, FrequencyChangesWhileSyncedChangeNothing) {
 }
 
 TEST(TremoloParams, NoteAndPrefixChangeTheRateOnlyWhileSynced) {
-  auto plug = MakeTremolo();
-  SetParam(*plug, kNote, 6.0);
-  SetParam(*plug, kPrefix, 2.0);
+  auto plug = MakeTremolo({{kNote, 6.0}, {kPrefix, 2.0}});
   renderDC(*plug, 64);
   EXPECT_DOUBLE_EQ(plug->GetRenderLFO().getFrequency(), 6.0);
   EXPECT_DOUBLE_EQ(plug->GetControlLFO().getFrequency(), 6.0);
@@ -301,9 +300,7 @@ TEST(TremoloParams, NoteAndPrefixChangeTheRateOnlyWhileSynced) {
 TEST(TremoloParams, ShapeChangesRedrawThePlotAndOthersDoNot) {
   auto plug = MakeTremolo();
   std::vector<double> triangle = plug->GetPlotBuffer();
-  SetParam(*plug, kVolume, 0.3);
-  SetParam(*plug, kDepth, 0.9);
-  SetParam(*plug, kMode, 1);
+  SetParams(*plug, {{kVolume, 0.3}, {kDepth, 0.9}, {kMode, 1}});
   EXPECT_EQ(plug->GetPlotBuffer(), triangle);
   SetParam(*plug, kShape, 2.0);
   std::vector<double> square = plug->GetPlotBuffer();
@@ -342,9 +339,7 @@ TEST(TremoloGain, SamplesFollowTheCosineEnvelopeWorkedOutByHand) {
   // Cosine, symmetric, phase 1.5: the running wave is (cos x + 1) / 2 with
   // x = 1.5 pi + 2 pi * 6 Hz * n / 44100. Depth 0.5, volume 0.8 on a DC of
   // 0.25 gives 0.25 * 0.8 * (1 - (1 - v) / 2).
-  auto plug = MakeTremolo();
-  SetParam(*plug, kShape, 0.0);
-  SetParam(*plug, kVolume, 0.8);
+  auto plug = MakeTremolo({{kShape, 0.0}, {kVolume, 0.8}});
   renderDC(*plug, 1000, 0.25);  // the start-up ramp lives here
   Stereo s = renderDC(*plug, 1000, 0.25);
   for (int j : {0, 1, 137, 500, 999}) {
@@ -357,10 +352,7 @@ TEST(TremoloGain, SamplesFollowTheCosineEnvelopeWorkedOutByHand) {
 }
 
 TEST(TremoloGain, DepthZeroIsPlainVolume) {
-  auto plug = MakeTremolo();
-  SetParam(*plug, kDepth, 0.0);
-  SetParam(*plug, kVolume, 1.7);
-  SetParam(*plug, kShape, 2.0);
+  auto plug = MakeTremolo({{kDepth, 0.0}, {kVolume, 1.7}, {kShape, 2.0}});
   for (int block = 0; block < 4; ++block) {
     Stereo s = renderDC(*plug, 2048, 0.5);
     for (double x : s.left) ASSERT_DOUBLE_EQ(x, 0.85);
@@ -371,11 +363,7 @@ TEST(TremoloGain, DepthZeroIsPlainVolume) {
 TEST(TremoloGain, FullDepthSilencesTheTroughAndPassesTheTop) {
   // Square at 0.1 Hz: phase 1 puts the start on the low plateau, phase 0 on
   // the high one.
-  auto plug = MakeTremolo();
-  SetParam(*plug, kFrequency, 0.1);
-  SetParam(*plug, kShape, 2.0);
-  SetParam(*plug, kDepth, 1.0);
-  SetParam(*plug, kPhase, 1.0);
+  auto plug = MakeTremolo({{kFrequency, 0.1}, {kShape, 2.0}, {kDepth, 1.0}, {kPhase, 1.0}});
   Stereo low = renderDC(*plug, 256);
   for (double x : low.left) ASSERT_EQ(x, 0.0);
   SetParam(*plug, kPhase, 2.0);  // a full cycle from phase 0: the top
@@ -385,12 +373,7 @@ TEST(TremoloGain, FullDepthSilencesTheTroughAndPassesTheTop) {
 }
 
 TEST(TremoloGain, PanModeChannelGainsAddUpToTheVolume) {
-  auto plug = MakeTremolo();
-  SetParam(*plug, kMode, 1);
-  SetParam(*plug, kDepth, 1.0);
-  SetParam(*plug, kVolume, 0.8);
-  SetParam(*plug, kShape, 0.4);
-  SetParam(*plug, kSymmetry, 0.2);
+  auto plug = MakeTremolo({{kMode, 1}, {kDepth, 1.0}, {kVolume, 0.8}, {kShape, 0.4}, {kSymmetry, 0.2}});
   renderDC(*plug, 100);
   Stereo s = renderDC(*plug, 8000);
   double spread = 0;
@@ -402,10 +385,7 @@ TEST(TremoloGain, PanModeChannelGainsAddUpToTheVolume) {
 }
 
 TEST(TremoloGain, BypassIsBitIdenticalEvenAtVolumeTwo) {
-  auto plug = MakeTremolo();
-  SetParam(*plug, kVolume, 2.0);
-  SetParam(*plug, kDepth, 1.0);
-  SetParam(*plug, kOnOff, 1);
+  auto plug = MakeTremolo({{kVolume, 2.0}, {kDepth, 1.0}, {kOnOff, 1}});
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> dist(-1.0, 1.0);
   std::vector<double> inL(777), inR(777), outL(777, 9.0), outR(777, 9.0);
@@ -458,9 +438,7 @@ TEST(TremoloGain, EmptyBlocksAndMissingBuffersAreHarmless) {
 TEST(TremoloGain, AMonoHostThroughTheBaseRoutingGetsItsChannelProcessed) {
   // Only channel 0 connected, as a host with the "1-1" layout leaves it: the
   // second channel reads and writes the base's scratch buffers.
-  auto plug = MakeTremolo();
-  SetParam(*plug, kDepth, 0.0);
-  SetParam(*plug, kVolume, 0.5);
+  auto plug = MakeTremolo({{kDepth, 0.0}, {kVolume, 0.5}});
   plug->SetInputChannelConnections(0, 1, true);
   plug->SetInputChannelConnections(1, 1, false);
   plug->SetOutputChannelConnections(0, 1, true);
@@ -479,9 +457,7 @@ TEST(TremoloGain, AMonoHostThroughTheBaseRoutingGetsItsChannelProcessed) {
 // --- smoothing ------------------------------------------------------------------
 
 TEST(TremoloSmoothing, AHalfStepJumpBecomesTwelveStepsOfFourHundredths) {
-  auto plug = MakeTremolo();
-  SetParam(*plug, kFrequency, 0.1);
-  SetParam(*plug, kShape, 2.0);
+  auto plug = MakeTremolo({{kFrequency, 0.1}, {kShape, 2.0}});
   SetParam(*plug, kPhase, 1.0);  // low plateau: lastAmp becomes 0
   renderDC(*plug, 64);
   std::vector<double> amp(64, 0.5);
@@ -491,10 +467,7 @@ TEST(TremoloSmoothing, AHalfStepJumpBecomesTwelveStepsOfFourHundredths) {
 }
 
 TEST(TremoloSmoothing, TheLastSampleOfABlockIsNeverReplaced) {
-  auto plug = MakeTremolo();
-  SetParam(*plug, kFrequency, 0.1);
-  SetParam(*plug, kShape, 2.0);
-  SetParam(*plug, kPhase, 1.0);
+  auto plug = MakeTremolo({{kFrequency, 0.1}, {kShape, 2.0}, {kPhase, 1.0}});
   renderDC(*plug, 8);
   std::vector<double> amp(8, 1.0);
   plug->MergeTremAmp(amp);
