@@ -537,6 +537,11 @@ struct SyncedRig {
     double inc = 2 * kPi * lfo.getFrequency() / lfo.getSampleRate();
     return cycleDistance(lfo.InternalPhase(), n * inc) < 1e-9;
   }
+  // Plays n frames; true when they started from phase 0.
+  bool playRestarts(int n) {
+    play(n);
+    return restarted(n);
+  }
 };
 
 }  // namespace
@@ -545,28 +550,22 @@ TEST(TremoloTempo, TransportStartAlignsThePhaseToTheBar) {
   SyncedRig rig;
   rig.time.mTransportIsRunning = false;
   rig.play(300);
-  rig.play(300);
-  EXPECT_FALSE(rig.restarted(300));
+  EXPECT_FALSE(rig.playRestarts(300));
   rig.time.mTransportIsRunning = true;
   rig.time.mPPQPos = 4.5;  // half a quarter into the second bar: eighth notes
   rig.time.mLastBar = 4.0;
   SetParam(*rig.plug, kNote, 2.0);  // quarters: half a cycle
-  rig.play(300);
-  EXPECT_TRUE(rig.restarted(300));
+  EXPECT_TRUE(rig.playRestarts(300));
   EXPECT_DOUBLE_EQ(rig.plug->GetRenderLFO().getSyncPhase(), 0.5);
 }
 
 TEST(TremoloTempo, BlockLengthChangesDoNotRealign) {
   SyncedRig rig;
   rig.play(512);
-  rig.play(512);
-  EXPECT_FALSE(rig.restarted(512));
-  rig.play(256);  // a loop point or the last block of a file
-  EXPECT_FALSE(rig.restarted(256));
-  rig.play(1024);
-  EXPECT_FALSE(rig.restarted(1024));
-  rig.play(100);
-  EXPECT_FALSE(rig.restarted(100));
+  EXPECT_FALSE(rig.playRestarts(512));
+  EXPECT_FALSE(rig.playRestarts(256));  // a loop point or the last block of a file
+  EXPECT_FALSE(rig.playRestarts(1024));
+  EXPECT_FALSE(rig.playRestarts(100));
 }
 
 TEST(TremoloTempo, PositionJumpsRealign) {
@@ -574,13 +573,10 @@ TEST(TremoloTempo, PositionJumpsRealign) {
   rig.play(512);
   rig.play(512);
   rig.time.mSamplePos += 44100;  // the user moved the play head
-  rig.play(512);
-  EXPECT_TRUE(rig.restarted(512));
-  rig.play(512);
-  EXPECT_FALSE(rig.restarted(512));
+  EXPECT_TRUE(rig.playRestarts(512));
+  EXPECT_FALSE(rig.playRestarts(512));
   rig.time.mSamplePos -= 2048;  // a loop back
-  rig.play(512);
-  EXPECT_TRUE(rig.restarted(512));
+  EXPECT_TRUE(rig.playRestarts(512));
 }
 
 TEST(TremoloTempo, AHostWithoutSamplePositionsIsNotTakenToJump) {
@@ -588,11 +584,9 @@ TEST(TremoloTempo, AHostWithoutSamplePositionsIsNotTakenToJump) {
   rig.time.mSamplePos = -1.0;
   rig.play(512);  // transport start
   rig.time.mSamplePos = -1.0;
-  rig.play(512);
-  EXPECT_FALSE(rig.restarted(512));
+  EXPECT_FALSE(rig.playRestarts(512));
   rig.time.mSamplePos = -1.0;
-  rig.play(512);
-  EXPECT_FALSE(rig.restarted(512));
+  EXPECT_FALSE(rig.playRestarts(512));
 }
 
 TEST(TremoloTempo, SmallTempoChangesMoveTheRateWithoutRealigning) {
@@ -601,19 +595,15 @@ TEST(TremoloTempo, SmallTempoChangesMoveTheRateWithoutRealigning) {
   rig.play(512);
   EXPECT_DOUBLE_EQ(rig.plug->GetRenderLFO().getFrequency(), 4.0);
   rig.time.mTempo = 120.6;
-  rig.play(512);
-  EXPECT_FALSE(rig.restarted(512));
+  EXPECT_FALSE(rig.playRestarts(512));
   EXPECT_DOUBLE_EQ(rig.plug->GetRenderLFO().getFrequency(), 120.6 / 240.0 * 8.0);
   rig.time.mTempo = 121.5;  // 0.9 more: still below a whole BPM
-  rig.play(512);
-  EXPECT_FALSE(rig.restarted(512));
+  EXPECT_FALSE(rig.playRestarts(512));
   rig.time.mTempo = 122.5;  // a whole BPM
-  rig.play(512);
-  EXPECT_TRUE(rig.restarted(512));
+  EXPECT_TRUE(rig.playRestarts(512));
   EXPECT_DOUBLE_EQ(rig.plug->GetRenderLFO().getFrequency(), 122.5 / 240.0 * 8.0);
   rig.time.mTempo = 100.0;
-  rig.play(512);
-  EXPECT_TRUE(rig.restarted(512));
+  EXPECT_TRUE(rig.playRestarts(512));
 }
 
 TEST(TremoloTempo, TheHostTempoReachesTheControlSideForLaterNoteChanges) {
@@ -689,21 +679,17 @@ TEST(TremoloEditor, TempoSyncSwapsTheFrequencyKnobForNoteAndPrefix) {
     plug->SetPlotControl(plotControl);
   }
   plug->OnParamReset();
-  EXPECT_FALSE(freq->IsHidden());
-  EXPECT_TRUE(note->IsHidden());
-  EXPECT_TRUE(prefixA->IsHidden());
-  EXPECT_TRUE(prefixB->IsHidden());
-  EXPECT_FALSE(cover->IsHidden());
-
-  SetParam(*plug, kTempoSync, 1.0);
-  EXPECT_TRUE(freq->IsHidden());
-  EXPECT_FALSE(note->IsHidden());
-  EXPECT_FALSE(prefixA->IsHidden());
-  EXPECT_FALSE(prefixB->IsHidden());
-  EXPECT_TRUE(cover->IsHidden());
-
-  SetParam(*plug, kTempoSync, 0.0);
-  EXPECT_FALSE(freq->IsHidden());
-  EXPECT_TRUE(note->IsHidden());
-  EXPECT_FALSE(cover->IsHidden());
+  // Which of frequency, note, the two prefix buttons and the cover are hidden
+  // with sync off, on, and off again.
+  IControl* const swapped[] = {freq, note, prefixA, prefixB, cover};
+  const struct {
+    double sync;
+    bool hidden[5];
+  } states[] = {{-1, {false, true, true, true, false}}, {1.0, {true, false, false, false, true}},
+                {0.0, {false, true, true, true, false}}};
+  for (const auto& state : states) {
+    if (state.sync >= 0) SetParam(*plug, kTempoSync, state.sync);
+    for (int i = 0; i < 5; ++i)
+      EXPECT_EQ(swapped[i]->IsHidden(), state.hidden[i]) << "sync " << state.sync << " control " << i;
+  }
 }
