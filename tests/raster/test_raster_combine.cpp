@@ -108,13 +108,25 @@ TEST(CombinePlain, EveryPerChannelCombinerMatchesItsReferenceOverAllChannelPairs
     for (int w : kWeights) EXPECT_EQ(CheckPerChannel(c.name, c.fn, c.ref, w), 0) << c.name << " at w=" << w;
 }
 
+typedef std::function<void(const Quad&, int w, int out[4], bool& untouched)> QuadReference;
+
+// The source-alpha form of a per-channel reference: every channel at the
+// weight scaled by the source alpha; a fully transparent source leaves the
+// destination alone when `skipTransparent`.
+QuadReference ScaledBySourceAlpha(int (*ref)(int, int, int), bool skipTransparent) {
+  return [=](const Quad& q, int w, int out[4], bool& untouched) {
+    untouched = skipTransparent && q.s[0] == 0;
+    for (int c = 0; c < 4; ++c) out[c] = ref(q.d[c], q.s[c], SourceWeight(w, q.s[0]));
+  };
+}
+
 // Source-alpha forms: the source alpha byte a (channel 0 of the quad) scales
 // the weight. The copy forms treat the alpha channel differently.
 TEST(CombineSourceAlpha, EverySourceAlphaCombinerMatchesItsReferenceOverAllPairs) {
   struct Case {
     const char* name;
     Combiner fn;
-    std::function<void(const Quad&, int w, int out[4], bool& untouched)> ref;
+    QuadReference ref;
   } cases[] = {
       {"CopySourceAlphaNoClamp", Fn<_LICE_CombinePixelsCopySourceAlphaNoClamp>(),
        [](const Quad& q, int w, int out[4], bool& untouched) {
@@ -140,26 +152,10 @@ TEST(CombineSourceAlpha, EverySourceAlphaCombinerMatchesItsReferenceOverAllPairs
            out[c] = a == 255 ? q.s[c] : Clamp(q.s[c] + Trunc((double)(q.d[c] - q.s[c]) * (255 - a), 256));
          out[0] = a == 255 ? 255 : std::min(255, q.d[0] + a);
        }},
-      {"AddSourceAlpha", Fn<_LICE_CombinePixelsAddSourceAlpha>(),
-       [](const Quad& q, int w, int out[4], bool& untouched) {
-         untouched = q.s[0] == 0;
-         for (int c = 0; c < 4; ++c) out[c] = RefAdd(q.d[c], q.s[c], SourceWeight(w, q.s[0]));
-       }},
-      {"ColorDodgeSourceAlpha", Fn<_LICE_CombinePixelsColorDodgeSourceAlpha>(),
-       [](const Quad& q, int w, int out[4], bool& untouched) {
-         untouched = false;
-         for (int c = 0; c < 4; ++c) out[c] = RefDodge(q.d[c], q.s[c], SourceWeight(w, q.s[0]));
-       }},
-      {"MulSourceAlphaNoClamp", Fn<_LICE_CombinePixelsMulSourceAlphaNoClamp>(),
-       [](const Quad& q, int w, int out[4], bool& untouched) {
-         untouched = q.s[0] == 0;
-         for (int c = 0; c < 4; ++c) out[c] = RefMul(q.d[c], q.s[c], SourceWeight(w, q.s[0]));
-       }},
-      {"OverlaySourceAlpha", Fn<_LICE_CombinePixelsOverlaySourceAlpha>(),
-       [](const Quad& q, int w, int out[4], bool& untouched) {
-         untouched = false;
-         for (int c = 0; c < 4; ++c) out[c] = RefOverlay(q.d[c], q.s[c], SourceWeight(w, q.s[0]));
-       }},
+      {"AddSourceAlpha", Fn<_LICE_CombinePixelsAddSourceAlpha>(), ScaledBySourceAlpha(RefAdd, true)},
+      {"ColorDodgeSourceAlpha", Fn<_LICE_CombinePixelsColorDodgeSourceAlpha>(), ScaledBySourceAlpha(RefDodge, false)},
+      {"MulSourceAlphaNoClamp", Fn<_LICE_CombinePixelsMulSourceAlphaNoClamp>(), ScaledBySourceAlpha(RefMul, true)},
+      {"OverlaySourceAlpha", Fn<_LICE_CombinePixelsOverlaySourceAlpha>(), ScaledBySourceAlpha(RefOverlay, false)},
   };
   for (const auto& c : cases)
     for (int w : {1, 64, 128, 200, 255, 256, 300, -128}) {
