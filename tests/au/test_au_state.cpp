@@ -2,7 +2,9 @@
 // presets and the current preset, through the registry.
 #include "AUTestHost.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "au/CFAUPreset.h"
 
@@ -103,6 +105,16 @@ protected:
     ASSERT_EQ(SetProp(kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0, p), noErr);
     ASSERT_EQ(SetParam(kFrequency, 21.0f), noErr);
   }
+  // Sets a copy of `saved` with these keys changed (a null value removes
+  // the key) as the class info.
+  OSStatus SetSavedWith(std::initializer_list<std::pair<const char*, CFTypeRef>> changes)
+  {
+    CFMutableDictionaryRef changed = Copy(saved);
+    for (const auto& c : changes) Put(changed, c.first, c.second);
+    const OSStatus status = SetClassInfo(changed);
+    CFRelease(changed);
+    return status;
+  }
 };
 
 // ---- factory and current presets --------------------------------------------------------
@@ -195,12 +207,9 @@ TEST_F(AUStateTest, ADictionaryWithoutANameRestoresTheValuesAndKeepsThePreset)
   const std::vector<float> expected = Values();
   saved = GetClassInfo();
   Disturb();
-  CFMutableDictionaryRef nameless = Copy(saved);
-  Put(nameless, "name", nullptr);
-  EXPECT_EQ(SetClassInfo(nameless), noErr);
+  EXPECT_EQ(SetSavedWith({{"name", nullptr}}), noErr);
   EXPECT_EQ(Values(), expected);
   EXPECT_EQ(CurrentPresetName(), "Soft Pan");
-  CFRelease(nameless);
 }
 
 TEST_F(AUStateTest, DictionariesWithMissingOrWronglyTypedKeysChangeNothing)
@@ -223,12 +232,9 @@ TEST_F(AUStateTest, DictionariesWithMissingOrWronglyTypedKeysChangeNothing)
   };
   for (const Case& c : cases)
   {
-    CFMutableDictionaryRef bad = Copy(saved);
-    Put(bad, c.key, c.value);
-    EXPECT_EQ(SetClassInfo(bad), kAudioUnitErr_InvalidPropertyValue) << c.key;
+    EXPECT_EQ(SetSavedWith({{c.key, c.value}}), kAudioUnitErr_InvalidPropertyValue) << c.key;
     EXPECT_EQ(Values(), before) << c.key;
     EXPECT_EQ(CurrentPresetName(), "Soft Pan") << c.key;
-    CFRelease(bad);
   }
   CFRelease(number);
 }
@@ -240,27 +246,20 @@ TEST_F(AUStateTest, ShortOrOversizedDataBlocksAreRefusedWhole)
   const std::vector<float> before = Values();
   for (size_t n : {size_t(0), size_t(8), size_t(8 * kNumParams - 1), size_t(8 * kNumParams + 8), size_t(4096)})
   {
-    CFMutableDictionaryRef bad = Copy(saved);
     CFDataRef data = Bytes(n);
-    Put(bad, "data", data);
-    EXPECT_EQ(SetClassInfo(bad), kAudioUnitErr_InvalidPropertyValue) << n << " bytes";
+    EXPECT_EQ(SetSavedWith({{"data", data}}), kAudioUnitErr_InvalidPropertyValue) << n << " bytes";
     EXPECT_EQ(Values(), before) << n << " bytes";
     EXPECT_EQ(CurrentPresetName(), "Soft Pan") << n << " bytes";
     CFRelease(data);
-    CFRelease(bad);
   }
 }
 
 TEST_F(AUStateTest, WithoutDataTheNamedPresetIsStillRestoredButTheAnswerIsAnError)
 {
   saved = GetClassInfo();
-  CFMutableDictionaryRef noData = Copy(saved);
-  Put(noData, "data", nullptr);
-  Put(noData, "name", CFSTR("Gated"));
-  EXPECT_EQ(SetClassInfo(noData), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(SetSavedWith({{"data", nullptr}, {"name", CFSTR("Gated")}}), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(CurrentPresetName(), "Gated");
   EXPECT_FLOAT_EQ(GetParam(kDepth), static_cast<float>(kTremoloPresets[1].depth));
-  CFRelease(noData);
 }
 
 TEST_F(AUStateTest, ANameThatMatchesNoPresetRestoresOnlyTheData)
@@ -269,12 +268,10 @@ TEST_F(AUStateTest, ANameThatMatchesNoPresetRestoresOnlyTheData)
   const std::vector<float> expected = Values();
   saved = GetClassInfo();
   Disturb();
-  CFMutableDictionaryRef renamed = Copy(saved);
-  Put(renamed, "name", CFSTR("A name of a user's own that is longer than sixty-four bytes in all, for sure"));
-  EXPECT_EQ(SetClassInfo(renamed), noErr);
+  const CFStringRef ownName = CFSTR("A name of a user's own that is longer than sixty-four bytes in all, for sure");
+  EXPECT_EQ(SetSavedWith({{"name", ownName}}), noErr);
   EXPECT_EQ(Values(), expected);
   EXPECT_EQ(CurrentPresetName(), "Soft Pan");
-  CFRelease(renamed);
 }
 
 TEST_F(AUStateTest, AnotherUnitsDictionaryIsRefused)
@@ -282,14 +279,11 @@ TEST_F(AUStateTest, AnotherUnitsDictionaryIsRefused)
   saved = GetClassInfo();
   Disturb();
   const std::vector<float> before = Values();
-  CFMutableDictionaryRef other = Copy(saved);
   SInt32 code = QUILL_FOUR_CC('O', 't', 'h', 'r');
   CFNumberRef n = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &code);
-  Put(other, "subtype", n);
-  EXPECT_EQ(SetClassInfo(other), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(SetSavedWith({{"subtype", n}}), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(Values(), before);
   CFRelease(n);
-  CFRelease(other);
 }
 
 TEST_F(AUStateTest, ClassInfoWritesThatAreNotDictionariesAreRefused)
