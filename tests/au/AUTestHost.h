@@ -183,6 +183,23 @@ protected:
     AudioUnitConnection conn = {source, 0, 0};
     return SetProp(kAudioUnitProperty_MakeConnection, scope, 0, conn, u);
   }
+  // Stereo in and out, `src` as the input callback, initialized: unit u, or
+  // the fixture's.
+  void PrepareUnit(SignalSource* src, AudioUnit u = nullptr)
+  {
+    ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 2, u), noErr);
+    ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2, u), noErr);
+    ASSERT_EQ(SetCallback(src, u), noErr);
+    ASSERT_EQ(AudioUnitInitialize(u ? u : unit), noErr);
+  }
+  // Another instance of `component`, prepared as above; the caller closes it.
+  AudioUnit OpenPrepared(SignalSource* src, Component component = TremoloComponent())
+  {
+    AudioUnit u = nullptr;
+    EXPECT_EQ(OpenAComponent(component, &u), noErr);
+    if (u) PrepareUnit(src, u);
+    return u;
+  }
   OSStatus Render(BufferList& out, double sampleTime, UInt32 frames, AudioUnit u = nullptr)
   {
     AudioUnitRenderActionFlags flags = 0;

@@ -77,13 +77,7 @@ protected:
   SignalSource source;
 
   // Stereo in and out, the test signal as input, initialized.
-  void Prepare(AudioUnit u = nullptr, SignalSource* src = nullptr)
-  {
-    ASSERT_EQ(SetStereo(kAudioUnitScope_Input, 2, u), noErr);
-    ASSERT_EQ(SetStereo(kAudioUnitScope_Output, 2, u), noErr);
-    ASSERT_EQ(SetCallback(src ? src : &source, u), noErr);
-    ASSERT_EQ(AudioUnitInitialize(u ? u : unit), noErr);
-  }
+  void Prepare() { PrepareUnit(&source); }
   // Depth 0 at volume 1: the tremolo passes its input unchanged.
   void Transparent(AudioUnit u = nullptr) { ASSERT_EQ(SetParam(kDepth, 0.0f, u), noErr); }
 
@@ -111,9 +105,7 @@ protected:
   // the fixture's unit is initialized with its input type checked.
   AudioUnit ConnectUpstream(Component component, AudioUnitScope scope, EAUInputType expected)
   {
-    AudioUnit upstream = nullptr;
-    EXPECT_EQ(OpenAComponent(component, &upstream), noErr);
-    Prepare(upstream, &source);
+    AudioUnit upstream = OpenPrepared(&source, component);
     Transparent(upstream);
     Transparent();
     EXPECT_EQ(Connect(upstream, unit, scope), noErr);
@@ -308,10 +300,8 @@ TEST_F(AURenderTest, AnInputThatGoesAwayReadsSilenceNotItsLastBlock)
   for (bool byConnection : {false, true})
   {
     SCOPED_TRACE(byConnection ? "connection removed" : "render callback removed");
-    AudioUnit u = nullptr;
-    ASSERT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
     SignalSource src;
-    Prepare(u, &src);
+    AudioUnit u = OpenPrepared(&src);
     ASSERT_EQ(SetBypass(true, u), noErr);
     BufferList first(2, 256);
     ASSERT_EQ(Render(first, 0, 256, u), noErr);
@@ -352,10 +342,8 @@ TEST_F(AURenderTest, EveryWayOfSettingTheRateReachesTheLfoBeforeTheNextRender)
   };
   for (const Case& c : cases)
   {
-    AudioUnit u = nullptr;
-    ASSERT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
     SignalSource src;
-    Prepare(u, &src);
+    AudioUnit u = OpenPrepared(&src);
     AudioStreamBasicDescription asbd;
     MakeDefaultASBD(&asbd, 96000.0, 2, false);
     ASSERT_EQ(c.id == kAudioUnitProperty_SampleRate ? SetProp(c.id, c.scope, 0, asbd.mSampleRate, u)
@@ -400,10 +388,8 @@ TEST_F(AURenderTest, ACycleOfConnectionsIsRefusedOrFailsInsteadOfRecursing)
 
   // Two units feeding each other: each connection alone is sound, so both
   // are accepted; the render that comes back round to its start fails.
-  AudioUnit other = nullptr;
-  ASSERT_EQ(OpenAComponent(TremoloComponent(), &other), noErr);
   SignalSource otherSource;
-  Prepare(other, &otherSource);
+  AudioUnit other = OpenPrepared(&otherSource);
   ASSERT_EQ(Connect(other), noErr);
   ASSERT_EQ(Connect(unit, other), noErr);
   BufferList out(2, 64);
@@ -416,11 +402,9 @@ TEST_F(AURenderTest, ACycleOfConnectionsIsRefusedOrFailsInsteadOfRecursing)
 
 TEST_F(AURenderTest, TheFastDispatchRenderProcedureRendersLikeTheSelector)
 {
-  AudioUnit other = nullptr;
-  ASSERT_EQ(OpenAComponent(TremoloComponent(), &other), noErr);
   SignalSource otherSource;
   Prepare();
-  Prepare(other, &otherSource);
+  AudioUnit other = OpenPrepared(&otherSource);
 
   const AudioUnitRenderProc renderProc = FastRenderProc(other);
   ASSERT_NE(renderProc, nullptr);

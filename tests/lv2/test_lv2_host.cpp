@@ -219,18 +219,6 @@ class LV2VersusAU : public AUHostTest
 protected:
   SignalSource source;
 
-  // A fresh unit for each comparison, so that no LFO state carries over.
-  AudioUnit OpenUnit()
-  {
-    AudioUnit u = nullptr;
-    EXPECT_EQ(OpenAComponent(TremoloComponent(), &u), noErr);
-    EXPECT_EQ(SetStereo(kAudioUnitScope_Input, 2, u), noErr);
-    EXPECT_EQ(SetStereo(kAudioUnitScope_Output, 2, u), noErr);
-    EXPECT_EQ(SetCallback(&source, u), noErr);
-    EXPECT_EQ(AudioUnitInitialize(u), noErr);
-    return u;
-  }
-
   // Renders `total` frames in blocks of `block` through both formats with
   // the same parameters; the LV2 side gets `events`, the Audio Unit the
   // same time through its host callbacks, split at the same frames.
@@ -242,7 +230,7 @@ protected:
     LV2Instance lv2(World(), map, kRate);
     EXPECT_NE(lv2.instance, nullptr);
     if (!lv2.instance) return 1e9;
-    AudioUnit au = OpenUnit();
+    AudioUnit au = OpenPrepared(&source); // fresh, so that no LFO state carries over
     HostTimeRecord clock;
     EXPECT_EQ(SetProp(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, clock.Callbacks(), au), noErr);
     for (int i = 0; i < kNumParams; ++i)
