@@ -230,35 +230,26 @@ TEST_F(PromptTest, ADoubleIsPromptedWithATextEntryStartingFromItsDisplay)
   EXPECT_DOUBLE_EQ(25.0, plug.GetParam(kGain)->Value());
 }
 
-TEST_F(PromptTest, TypedTextIsReadAsFarAsItIsANumberAndClampedIntoTheRange)
+TEST_F(PromptTest, TypedTextIsReadAsFarAsItIsANumberClampedIntoTheRangeAndNegatedBackForANegatedDisplay)
 {
-  RecordingControl* c = Bound(kGain);
-  g->QueueTextEntry("  12.5dB");
-  c->PromptUserInput();
-  EXPECT_DOUBLE_EQ(12.5, plug.GetParam(kGain)->Value());
-  g->QueueTextEntry("1e9");
-  c->PromptUserInput();
-  EXPECT_DOUBLE_EQ(100.0, plug.GetParam(kGain)->Value());
-}
-
-TEST_F(PromptTest, TextThatDoesNotStartWithANumberGivesZeroWhichMayBeBelowTheMinimum)
-{
-  RecordingControl* gain = Bound(kGain);
-  g->QueueTextEntry("loud");
-  gain->PromptUserInput();
-  EXPECT_DOUBLE_EQ(0.0, plug.GetParam(kGain)->Value());
-  RecordingControl* offset = Bound(kOffset);
-  g->QueueTextEntry("abc");
-  offset->PromptUserInput();
-  EXPECT_DOUBLE_EQ(10.0, plug.GetParam(kOffset)->Value()) << "0 lies below the minimum of 10";
-}
-
-TEST_F(PromptTest, ANegatedDisplayIsNegatedBackWhenTyped)
-{
-  RecordingControl* c = Bound(kOffset);
-  g->QueueTextEntry("-17.25");
-  c->PromptUserInput();
-  EXPECT_DOUBLE_EQ(17.25, plug.GetParam(kOffset)->Value());
+  const struct
+  {
+    int param;
+    const char* typed;
+    double value;
+  } cases[] = {
+    {kGain, "  12.5dB", 12.5},
+    {kGain, "1e9", 100.0},
+    {kGain, "loud", 0.0},     // no number: zero,
+    {kOffset, "abc", 10.0},   // which may lie below the minimum
+    {kOffset, "-17.25", 17.25},
+  };
+  for (const auto& c : cases)
+  {
+    g->QueueTextEntry(c.typed);
+    Bound(c.param)->PromptUserInput();
+    EXPECT_DOUBLE_EQ(c.value, plug.GetParam(c.param)->Value()) << c.typed;
+  }
 }
 
 TEST_F(PromptTest, TypedTextForAnEnumerationIsMatchedAgainstItsTexts)
