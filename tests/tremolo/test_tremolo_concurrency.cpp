@@ -28,9 +28,11 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
   std::atomic<bool> renderDone{false};
   std::atomic<int> badSamples{0};
   // The render side is fast enough to finish a fixed number of blocks before a
-  // busy machine schedules the control thread at all, so it keeps rendering
-  // until the control side has made enough changes (bounded, so a control
-  // thread that never runs fails the rate check instead of hanging).
+  // busy machine schedules the control thread at all, and the control side
+  // can make thousands of changes while the render thread waits for a core.
+  // So rendering goes on until the control side has made enough changes and
+  // the render side has seen enough of them (bounded, so changes that never
+  // arrive fail the rate check instead of hanging).
   std::atomic<unsigned> controlSteps{0};
   std::set<double> ratesSeen;  // render thread only
 
@@ -43,7 +45,8 @@ TEST(TremoloConcurrency, RenderingWhileParametersChangeStaysInRangeAndConverges)
     HostTimeRecord hostTime;
     time.mTransportIsRunning = true;
     time.mSamplePos = 0.0;
-    for (int block = 0; block < 20000 || (controlSteps.load() < 5000 && block < 20000000); ++block) {
+    for (int block = 0;
+         block < 20000 || ((controlSteps.load() < 5000 || ratesSeen.size() <= 10) && block < 20000000); ++block) {
       time.mTempo = 60.0 + (block / 20) % 900;  // up to 959 BPM
       time.mPPQPos = time.mSamplePos / (48000.0 * 60.0 / time.mTempo);
       time.mLastBar = std::floor(time.mPPQPos / 4.0) * 4.0;
