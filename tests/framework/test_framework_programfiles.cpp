@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/IPlugBase.h"
+#include "tests/support/ByteBuilder.h"
 
 namespace
 {
@@ -60,43 +61,13 @@ void MakeTwo(FilePlug& p)
   p.RestorePreset(1);
 }
 
-// Hand-assembled images: big-endian header words, raw bytes, little-endian
-// doubles for the state inside chunks.
-struct Bytes
+// The bytes of an image as a chunk.
+ByteChunk ChunkOf(const Bytes& bytes)
 {
-  std::vector<uint8_t> b;
-  Bytes& be(uint32_t v)
-  {
-    for (int s = 24; s >= 0; s -= 8) b.push_back((uint8_t)(v >> s));
-    return *this;
-  }
-  Bytes& text(const char* s, size_t field = 0)
-  {
-    size_t n = strlen(s);
-    b.insert(b.end(), s, s + n);
-    for (; n < field; ++n) b.push_back(0);
-    return *this;
-  }
-  Bytes& fl(float f)
-  {
-    uint32_t v;
-    memcpy(&v, &f, 4);
-    return be(v);
-  }
-  Bytes& le(const void* p, size_t n)
-  {
-    b.insert(b.end(), (const uint8_t*)p, (const uint8_t*)p + n);
-    return *this;
-  }
-  Bytes& d(double v) { return le(&v, 8); }
-  Bytes& add(const Bytes& o) { return le(o.b.data(), o.b.size()); }
-  ByteChunk chunk() const
-  {
-    ByteChunk c;
-    c.PutBytes(b.data(), (int)b.size());
-    return c;
-  }
-};
+  ByteChunk c;
+  c.PutBytes(bytes.b.data(), (int)bytes.b.size());
+  return c;
+}
 
 Bytes ProgramHeader(const char* fx, uint32_t byteSize, const char* name)
 {
@@ -145,12 +116,12 @@ TEST(ProgramFiles, ImagesMatchThePublishedLayoutsByteForByteAndLoadIntoAFreshPlu
     ByteChunk program, bank;
     ASSERT_TRUE(writer.MakeProgramImage(&program));
     ASSERT_TRUE(writer.MakeBankImage(&bank));
-    EXPECT_EQ(Hex(program), Hex(ExpectedProgram(chunks).chunk())) << "program, chunks " << chunks;
-    EXPECT_EQ(Hex(bank), Hex(ExpectedBank(chunks).chunk())) << "bank, chunks " << chunks;
+    EXPECT_EQ(Hex(program), Hex(ChunkOf(ExpectedProgram(chunks)))) << "program, chunks " << chunks;
+    EXPECT_EQ(Hex(bank), Hex(ChunkOf(ExpectedBank(chunks)))) << "bank, chunks " << chunks;
 
     // the hand-made bytes, as another program would write them, load
     FilePlug p(chunks);
-    ASSERT_TRUE(p.LoadProgramImage(ExpectedProgram(chunks).chunk())) << chunks;
+    ASSERT_TRUE(p.LoadProgramImage(ChunkOf(ExpectedProgram(chunks)))) << chunks;
     EXPECT_EQ(p.Values(), (std::vector<double>{0.25, 1.0}));
     EXPECT_STREQ(p.GetPresetName(0), "Warm");
     EXPECT_EQ(p.programChanges, 1);
@@ -158,7 +129,7 @@ TEST(ProgramFiles, ImagesMatchThePublishedLayoutsByteForByteAndLoadIntoAFreshPlu
     // a parameter bank selects its current program; a chunk bank leaves the
     // current preset where it was
     FilePlug q(chunks);
-    ASSERT_TRUE(q.LoadBankImage(ExpectedBank(chunks).chunk())) << chunks;
+    ASSERT_TRUE(q.LoadBankImage(ChunkOf(ExpectedBank(chunks)))) << chunks;
     EXPECT_STREQ(q.GetPresetName(0), "Cold");
     EXPECT_STREQ(q.GetPresetName(1), "Warm");
     EXPECT_EQ(q.GetCurrentPresetIdx(), chunks ? 0 : 1);
@@ -240,7 +211,7 @@ void ExpectRefusedAndUnchanged(bool chunks, bool bank, const Bytes& good, const 
   {
     FilePlug p(chunks);
     MakeTwo(p);
-    ASSERT_TRUE(bank ? p.LoadBankImage(good.chunk()) : p.LoadProgramImage(good.chunk())) << "exactly full";
+    ASSERT_TRUE(bank ? p.LoadBankImage(ChunkOf(good)) : p.LoadProgramImage(ChunkOf(good))) << "exactly full";
   }
   for (const BadCase& c : cases)
   {
@@ -249,7 +220,7 @@ void ExpectRefusedAndUnchanged(bool chunks, bool bank, const Bytes& good, const 
     p.GetParam(0)->Set(0.75);
     const std::string before = p.Fingerprint();
     const Bytes bad = c.make(good);
-    EXPECT_FALSE(bank ? p.LoadBankImage(bad.chunk()) : p.LoadProgramImage(bad.chunk())) << c.what << " was accepted";
+    EXPECT_FALSE(bank ? p.LoadBankImage(ChunkOf(bad)) : p.LoadProgramImage(ChunkOf(bad))) << c.what << " was accepted";
     EXPECT_EQ(p.Fingerprint(), before) << c.what << " changed the plug-in although refused";
     EXPECT_EQ(p.programChanges, 0) << c.what;
   }
@@ -328,7 +299,7 @@ TEST(ProgramFiles, OutOfRangeValuesAreClampedAndAnInvalidCurrentProgramKeepsTheC
   FilePlug p(false);
   MakeTwo(p);
   p.RestorePreset(0);
-  ASSERT_TRUE(p.LoadBankImage(BankHeader("FxBk", 0, 1, 7).add(ParamRecord("A", -0.5f, 1.5f)).chunk()));
+  ASSERT_TRUE(p.LoadBankImage(ChunkOf(BankHeader("FxBk", 0, 1, 7).add(ParamRecord("A", -0.5f, 1.5f)))));
   EXPECT_EQ(p.GetCurrentPresetIdx(), 0);
   EXPECT_EQ(p.Values(), (std::vector<double>{0.0, 2.0}));
   EXPECT_STREQ(p.GetPresetName(0), "A");

@@ -10,6 +10,7 @@
 
 #include "HostTestSupport.h"
 #include "host/ProgramFile.h"
+#include "tests/support/ByteBuilder.h"
 
 using namespace hosttest;
 
@@ -18,33 +19,6 @@ namespace
 
 const ProgramFileIdentity kId{0x54737431 /* 'Tst1' */, 10203, 2, 2};
 
-// Hand-assembled file bytes: big-endian words, text fields, big-endian floats.
-struct Bytes
-{
-  std::vector<uint8_t> b;
-  Bytes& be(uint32_t v)
-  {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<uint8_t>(v >> s));
-    return *this;
-  }
-  Bytes& text(const std::string& s, size_t field = 0)
-  {
-    b.insert(b.end(), s.begin(), s.end());
-    for (size_t n = s.size(); n < field; ++n) b.push_back(0);
-    return *this;
-  }
-  Bytes& fl(float f)
-  {
-    uint32_t v;
-    memcpy(&v, &f, 4);
-    return be(v);
-  }
-  Bytes& add(const Bytes& o)
-  {
-    b.insert(b.end(), o.b.begin(), o.b.end());
-    return *this;
-  }
-};
 
 Bytes Record(const std::string& name, float a, float b)
 {
