@@ -243,28 +243,25 @@ TEST_F(AUHostTest, ParameterInfoRefusesOtherScopesAndUnknownParameters)
 
 TEST_F(AUHostTest, ElementCountsSampleRateBlockSizeLatencyAndChannelPairs)
 {
-  UInt32 n = 0, size = sizeof(n);
+  UInt32 n = 0;
   const std::pair<AudioUnitScope, UInt32> counts[] = {{kAudioUnitScope_Global, 1},
                                                       {kAudioUnitScope_Input, 1},
                                                       {kAudioUnitScope_Output, 1},
                                                       {kAudioUnitScope_Group, 0}};
   for (auto [scope, expected] : counts)
   {
-    size = sizeof(n);
     ASSERT_EQ(GetProp(kAudioUnitProperty_ElementCount, scope, 0, n), noErr);
     EXPECT_EQ(n, expected) << "scope " << scope;
   }
-  size = sizeof(n);
   ASSERT_EQ(GetProp(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, n), noErr);
   EXPECT_EQ(n, 1024u);
 
   Float64 latency = -1;
-  size = sizeof(latency);
   ASSERT_EQ(GetProp(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency), noErr);
   EXPECT_EQ(latency, 0.0);
 
   AUChannelInfo pairs[4];
-  size = sizeof(pairs);
+  UInt32 size = sizeof(pairs);
   ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, pairs,
                                  &size),
             noErr);
