@@ -1,11 +1,5 @@
 #include "raster/lice_fontservice.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_SYNTHESIS_H
-#include FT_TRUETYPE_TABLES_H
-#include <fontconfig/fontconfig.h>
-
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -13,26 +7,18 @@
 #include <unordered_map>
 #include <vector>
 
+#include "raster/lice_fontlib.h"
 #include "raster/lice_text.h"
 
 namespace {
 
 // FreeType's library object is not safe for concurrent face creation; every
-// FT_New_Face / FT_Done_Face goes through this lock.
+// FT_New_Face / FT_Done_Face (and fontconfig matching) goes through this lock.
 // Never destroyed, so that fonts freed by caches at process exit can still
 // take it.
 std::mutex& libraryLock() {
   static std::mutex* m = new std::mutex;
   return *m;
-}
-
-FT_Library library() {
-  static FT_Library lib = [] {
-    FT_Library l = nullptr;
-    if (FT_Init_FreeType(&l) != 0) l = nullptr;
-    return l;
-  }();
-  return lib;
 }
 
 const int kMaxHeight = 2048;
@@ -61,6 +47,7 @@ struct Glyph {
 
 struct LICE_PlatformFont {
   std::mutex lock;
+  const LICE_FontLib* lib = nullptr;
   FT_Face face = nullptr;
   std::string file;
   int faceIndex = 0;
@@ -78,10 +65,10 @@ const Glyph& LICE_PlatformFont::glyph(unsigned code) {
   if (it != glyphs.end()) return it->second;
   Glyph g;
   FT_Int32 load = mono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
-  if (FT_Load_Char(face, code, load) == 0) {
+  if (lib->FT_Load_Char(face, code, load) == 0) {
     FT_GlyphSlot slot = face->glyph;
-    if (embolden) FT_GlyphSlot_Embolden(slot);
-    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0) {
+    if (embolden) lib->FT_GlyphSlot_Embolden(slot);
+    if (lib->FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0) {
       g.advance = (int)((slot->advance.x + 32) >> 6);
       const FT_Bitmap& b = slot->bitmap;
       g.left = slot->bitmap_left;
@@ -107,6 +94,12 @@ const Glyph& LICE_PlatformFont::glyph(unsigned code) {
 
 HFONT CreateFont(int height, int, int, int, int weight, int italic, int, int, int, int, int,
                  int quality, int, const char* face) {
+  return LICE_CreateFontWithLib(LICE_GetFontLib(), height, weight, italic, quality, face);
+}
+
+HFONT LICE_CreateFontWithLib(const LICE_FontLib* fl, int height, int weight, int italic, int quality,
+                             const char* face) {
+  if (!fl) return nullptr;
   if (height < -kMaxHeight || height > kMaxHeight) return nullptr;
   if (height == 0) height = 16;
   if (weight <= 0) weight = 400;
@@ -120,42 +113,41 @@ HFONT CreateFont(int height, int, int, int, int weight, int italic, int, int, in
   bool haveMatrix = false;
   {
     std::lock_guard<std::mutex> guard(libraryLock());
-    if (!FcInit()) return nullptr;
-    FcPattern* pat = FcPatternCreate();
+    if (!fl->FcInit()) return nullptr;
+    FcPattern* pat = fl->FcPatternCreate();
     if (!pat) return nullptr;
     if (face && face[0]) {
-      FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)face);
-      if (isMonospaceFace(face)) FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)"monospace");
+      fl->FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)face);
+      if (isMonospaceFace(face)) fl->FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)"monospace");
     }
-    FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(weight));
-    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-    FcDefaultSubstitute(pat);
+    fl->FcPatternAddInteger(pat, FC_WEIGHT, fl->FcWeightFromOpenType(weight));
+    fl->FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    fl->FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    fl->FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    fl->FcDefaultSubstitute(pat);
     FcResult res = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pat, &res);
-    FcPatternDestroy(pat);
+    FcPattern* match = fl->FcFontMatch(nullptr, pat, &res);
+    fl->FcPatternDestroy(pat);
     if (!match) return nullptr;
     FcChar8* f = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &f) == FcResultMatch && f) file = (const char*)f;
-    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    if (fl->FcPatternGetString(match, FC_FILE, 0, &f) == FcResultMatch && f) file = (const char*)f;
+    fl->FcPatternGetInteger(match, FC_INDEX, 0, &index);
     FcBool b = FcFalse;
-    if (FcPatternGetBool(match, FC_EMBOLDEN, 0, &b) == FcResultMatch) embolden = b != FcFalse;
+    if (fl->FcPatternGetBool(match, FC_EMBOLDEN, 0, &b) == FcResultMatch) embolden = b != FcFalse;
     FcMatrix* m = nullptr;
-    if (FcPatternGetMatrix(match, FC_MATRIX, 0, &m) == FcResultMatch && m) {
+    if (fl->FcPatternGetMatrix(match, FC_MATRIX, 0, &m) == FcResultMatch && m) {
       matrix = *m;
       haveMatrix = matrix.xy != 0.0 || matrix.yx != 0.0 || matrix.xx != 1.0 || matrix.yy != 1.0;
     }
-    FcPatternDestroy(match);
+    fl->FcPatternDestroy(match);
   }
   if (file.empty()) return nullptr;
 
-  FT_Library lib = library();
-  if (!lib) return nullptr;
   LICE_PlatformFont* font = new LICE_PlatformFont;
+  font->lib = fl;
   {
     std::lock_guard<std::mutex> guard(libraryLock());
-    if (FT_New_Face(lib, file.c_str(), index, &font->face) != 0) font->face = nullptr;
+    if (fl->FT_New_Face(fl->library, file.c_str(), index, &font->face) != 0) font->face = nullptr;
   }
   if (!font->face || !FT_IS_SCALABLE(font->face) || font->face->units_per_EM == 0) {
     DeleteObject(font);
@@ -171,7 +163,7 @@ HFONT CreateFont(int height, int, int, int, int weight, int italic, int, int, in
   // present (what the desktop convention measures a cell height against),
   // else the horizontal header.
   double asc = fc->ascender, desc = -(double)fc->descender;
-  if (TT_OS2* os2 = (TT_OS2*)FT_Get_Sfnt_Table(fc, FT_SFNT_OS2)) {
+  if (TT_OS2* os2 = (TT_OS2*)fl->FT_Get_Sfnt_Table(fc, FT_SFNT_OS2)) {
     if (os2->usWinAscent + os2->usWinDescent > 0) {
       asc = os2->usWinAscent;
       desc = os2->usWinDescent;
@@ -185,7 +177,7 @@ HFONT CreateFont(int height, int, int, int, int weight, int italic, int, int, in
   const double em = height > 0 ? height * upem / (asc + desc) : -height;
   font->em26 = std::lround(em * 64.0);
   if (font->em26 < 64) font->em26 = 64;
-  if (FT_Set_Char_Size(fc, 0, font->em26, 72, 72) != 0) {
+  if (fl->FT_Set_Char_Size(fc, 0, font->em26, 72, 72) != 0) {
     DeleteObject(font);
     return nullptr;
   }
@@ -200,7 +192,7 @@ HFONT CreateFont(int height, int, int, int, int weight, int italic, int, int, in
     ftm.xy = (FT_Fixed)(matrix.xy * 65536.0);
     ftm.yx = (FT_Fixed)(matrix.yx * 65536.0);
     ftm.yy = (FT_Fixed)(matrix.yy * 65536.0);
-    FT_Set_Transform(fc, &ftm, nullptr);
+    fl->FT_Set_Transform(fc, &ftm, nullptr);
     font->slanted = true;
   }
   font->aveCharWidth = font->glyph('x').advance;
@@ -211,7 +203,7 @@ void DeleteObject(HFONT font) {
   if (!font) return;
   if (font->face) {
     std::lock_guard<std::mutex> guard(libraryLock());
-    FT_Done_Face(font->face);
+    font->lib->FT_Done_Face(font->face);
   }
   delete font;
 }

@@ -10,6 +10,7 @@
 
 #include "raster/lice_blit.h"
 #include "raster/lice_combine.h"
+#include "raster/lice_fontlib.h"
 #include "raster/lice_text.h"
 #include "raster_test_util.h"
 
@@ -312,6 +313,24 @@ TEST(RasterText, BadInputDrawsNothing) {
     EXPECT_GT(cut.right, measureWidth(font, "ab"));
   }
   EXPECT_TRUE(g.guardIntact());
+}
+
+TEST(RasterText, UnloadableFontLibrariesGiveNoTableAndNoFont) {
+  const struct {
+    const char* freetype;
+    const char* fontconfig;
+  } cases[] = {
+      {"libquill-no-such-freetype.so.6", LICE_FONTCONFIG_SONAME},
+      {LICE_FREETYPE_SONAME, "libquill-no-such-fontconfig.so.1"},
+      {"libz.so.1", LICE_FONTCONFIG_SONAME},  // opens, but has none of the functions
+  };
+  for (const auto& c : cases) {
+    LICE_FontLib lib;
+    EXPECT_FALSE(LICE_LoadFontLib(c.freetype, c.fontconfig, &lib)) << c.freetype << " " << c.fontconfig;
+    EXPECT_EQ(lib.FT_Init_FreeType, nullptr) << c.freetype << " " << c.fontconfig;
+    EXPECT_EQ(lib.FcInit, nullptr) << c.freetype << " " << c.fontconfig;
+  }
+  EXPECT_EQ(LICE_CreateFontWithLib(nullptr, 16, 400, 0, 4, "DejaVu Sans"), nullptr);
 }
 
 TEST(RasterText, DrawGlyphExCutsToTheBitmap) {
