@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bridge/X11Calls.h"
+
 using namespace x11_view;
 
 namespace
@@ -131,6 +133,12 @@ int X11KeyCode(unsigned long keysym, const std::string& unmodifiedText)
 bool IGraphicsLinuxView::Open(void* parentHandle, std::string* error)
 {
   const char* name = std::getenv("DISPLAY");
+  if (!X11Library())
+  {
+    *error = std::string("cannot open the X display \"") + (name ? name : "") +
+             "\": the X11 libraries (libX11.so.6, libXext.so.6) cannot be loaded";
+    return false;
+  }
   // A server still tearing down a connection we just closed may turn the
   // next one away for a moment: a few short retries ride that out.
   dpy = XOpenDisplay(nullptr);
@@ -530,7 +538,9 @@ IGraphicsLinux::~IGraphicsLinux()
 bool IGraphicsLinux::DisplayNamed()
 {
   const char* d = std::getenv("DISPLAY");
-  return d && d[0];
+  // Only now, with a display to show on, is Xlib worth loading; without it
+  // the headless layer is all a window could ever be.
+  return d && d[0] && X11Library();
 }
 
 void* IGraphicsLinux::OpenWindow(void* parent)

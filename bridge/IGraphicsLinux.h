@@ -64,7 +64,8 @@ public:
   static void* ParentFromXID(unsigned long xid) { return reinterpret_cast<void*>(static_cast<uintptr_t>(xid)); }
   // The X window id a view handle stands for (0 for null).
   static unsigned long XIDFromView(void* view) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(view)); }
-  // True when $DISPLAY names a display (not whether it can be reached).
+  // True when $DISPLAY names a display (not whether it can be reached) and
+  // the X11 libraries load (the first call with a display named loads them).
   static bool DisplayNamed();
 
   // ---- IGraphics platform operations ----

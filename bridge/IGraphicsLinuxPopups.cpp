@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bridge/X11Calls.h"
+
 using namespace x11_view;
 
 namespace

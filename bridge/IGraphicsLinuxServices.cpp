@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bridge/X11Calls.h"
+
 extern char** environ;
 
 using namespace x11_view;

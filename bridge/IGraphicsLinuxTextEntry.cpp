@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "bridge/X11Calls.h"
+
 using namespace x11_view;
 
 namespace

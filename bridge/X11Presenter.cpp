@@ -9,6 +9,8 @@
 
 #include <X11/Xutil.h>
 
+#include "bridge/X11Calls.h"
+
 namespace
 {
 int sShmError = 0;

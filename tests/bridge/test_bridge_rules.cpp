@@ -1,6 +1,7 @@
 // The X11 view's rules that need no display, and what happens without one.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "bridge/IGraphicsLinux.h"
 #include "tremolo/QuillbarTremolo.h"
 
+#include "bridge/X11Library.h"
 #include "bridge/X11Support.h"
 #include <X11/keysym.h>
 
@@ -175,6 +177,41 @@ TEST(BridgeRules, UnreachableDisplayFailsCleanly)
     setenv("DISPLAY", display.c_str(), 1);
   else
     unsetenv("DISPLAY");
+}
+
+// Without Xlib on the machine the plug-in still works: the library table is
+// all or nothing, the editor is the headless one even with a display named,
+// and a live view refuses to open. The process-wide table loads once, so
+// the missing library is seen in a fresh process.
+TEST(BridgeRules, MissingX11LibrariesMeanAHeadlessEditor)
+{
+  struct Case { const char* x11; const char* xext; };
+  const Case missing[] = {{"libquill-missing-x11.so.6", "libXext.so.6"}, {"libX11.so.6", "libquill-missing-xext.so.6"}};
+  for (const Case& c : missing)
+  {
+    X11Functions table;
+    EXPECT_FALSE(LoadX11Library(c.x11, c.xext, &table)) << c.x11 << " " << c.xext;
+    EXPECT_EQ(table.XOpenDisplay, nullptr);
+  }
+
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child names what it got: the kind of editor and how the window failed.
+  const auto childSees = [] {
+    if (X11Library("libquill-missing-x11.so.6")) return std::string("a table");
+    setenv("DISPLAY", ":4095", 1);
+    std::unique_ptr<IPlugAU> plug(MakePlug());
+    if (!plug || !plug->GetGUI()) return std::string("no editor");
+    IGraphicsLinux live(plug.get(), 10, 10);
+    if (live.OpenWindow(nullptr)) return std::string("an open window");
+    return std::string(dynamic_cast<IGraphicsLinux*>(plug->GetGUI()) ? "live" : "headless") + " editor; " +
+           live.LastError();
+  };
+  EXPECT_EXIT(
+      {
+        std::fprintf(stderr, "%s\n", childSees().c_str());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "headless editor; cannot open the X display \":4095\": the X11 libraries");
 }
 
 }  // namespace
