@@ -70,6 +70,11 @@ __attribute__((target("avx2"))) void addDoubleToFloatAvx2(const double* src, flo
 }
 
 constexpr SampleConvertKernels kAvx2Kernels = {floatToDoubleAvx2, doubleToFloatAvx2, addDoubleToFloatAvx2};
+constexpr const SampleConvertKernels* kAvx2Table = &kAvx2Kernels;
+
+#else
+
+constexpr const SampleConvertKernels* kAvx2Table = nullptr;
 
 #endif
 
@@ -77,12 +82,7 @@ constexpr SampleConvertKernels kAvx2Kernels = {floatToDoubleAvx2, doubleToFloatA
 
 const SampleConvertKernels& SampleConvertKernelsFor(SimdPath path)
 {
-#if QUILL_HAVE_AVX2_PATH
-  if (path == SimdPath::kAvx2 && SimdPathSupported(path)) return kAvx2Kernels;
-#else
-  (void)path;
-#endif
-  return kBaselineKernels;
+  return KernelsFor(path, kBaselineKernels, kAvx2Table);
 }
 
 const SampleConvertKernels& ActiveSampleConvertKernels()

@@ -29,3 +29,11 @@ bool SimdPathSupported(SimdPath path);
 
 // The widest supported path, found once per process. Any thread.
 SimdPath PreferredSimdPath();
+
+// The kernel table for `path`: *avx2 when that path is asked for, built
+// (non-null) and supported here, the baseline table otherwise. Any thread.
+template <class Kernels>
+const Kernels& KernelsFor(SimdPath path, const Kernels& baseline, const Kernels* avx2)
+{
+  return path == SimdPath::kAvx2 && avx2 && SimdPathSupported(path) ? *avx2 : baseline;
+}

@@ -211,6 +211,11 @@ QUILL_AVX2 void cosineRunAvx2(double* dst, int n, const CosineRunArgs& r)
 #undef QUILL_AVX2
 
 constexpr TremoloKernels kAvx2Kernels = {applyGainAvx2, rampRunAvx2, cosineRunAvx2};
+constexpr const TremoloKernels* kAvx2Table = &kAvx2Kernels;
+
+#else
+
+constexpr const TremoloKernels* kAvx2Table = nullptr;
 
 #endif
 
@@ -218,12 +223,7 @@ constexpr TremoloKernels kAvx2Kernels = {applyGainAvx2, rampRunAvx2, cosineRunAv
 
 const TremoloKernels& TremoloKernelsFor(SimdPath path)
 {
-#if QUILL_HAVE_AVX2_PATH
-  if (path == SimdPath::kAvx2 && SimdPathSupported(path)) return kAvx2Kernels;
-#else
-  (void)path;
-#endif
-  return kBaselineKernels;
+  return KernelsFor(path, kBaselineKernels, kAvx2Table);
 }
 
 const TremoloKernels& ActiveTremoloKernels()
